@@ -1,0 +1,31 @@
+# GoogleTest: Debian's prebuilt libgtest natively; for Windows, the sources in
+# /usr/src/googletest compiled by the cross compiler.
+if(WIN32)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+else()
+  find_package(GTest REQUIRED)
+endif()
+
+# channel_add_test(NAME SOURCES file... [LIBS lib...] [WINDOWS_ONLY] [LABELS label...])
+#
+# One test executable, registered with ctest as one test. In the Windows build
+# ctest starts it through the Wine wrapper (CMAKE_CROSSCOMPILING_EMULATOR).
+function(channel_add_test name)
+  cmake_parse_arguments(T "WINDOWS_ONLY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(T_WINDOWS_ONLY AND NOT WIN32)
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()
