@@ -13,9 +13,10 @@ endif()
 #
 # One test executable, registered with ctest as one test. In the Windows build
 # ctest starts it through the Wine wrapper (CMAKE_CROSSCOMPILING_EMULATOR).
+# The fuzz preset builds fuzz targets only, so unit tests are skipped there.
 function(channel_add_test name)
   cmake_parse_arguments(T "WINDOWS_ONLY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
-  if(T_WINDOWS_ONLY AND NOT WIN32)
+  if((T_WINDOWS_ONLY AND NOT WIN32) OR CHANNEL_FUZZ)
     return()
   endif()
   add_executable(${name} ${T_SOURCES})
