@@ -1,0 +1,83 @@
+#include "launch_flow/hall_launch.h"
+
+#include "launch_flow/decimal_text.h"
+#include "launch_flow/path_text.h"
+
+namespace {
+
+void launchInstalledHall(const HallLaunchPlatform& platform, const std::u16string& hallDirectory,
+                         const std::u16string& hallExecutable, int32_t appId) {
+  platform.recordInstallChannelIfDue(hallDirectory);
+  platform.trace(kChannelRecordedLine);
+  platform.shellStart(hallExecutable, std::u16string(kHallStartParameter));
+  if (!waitForHallWindow(platform)) return;
+  platform.shellStart(hallExecutable, hallStartParameter(appId));
+}
+
+// The software manager may install the hall meanwhile, so the hall directory
+// is read afresh once its window has shown up.
+void launchThroughSoftwareManager(const HallLaunchPlatform& platform, int32_t appId) {
+  const std::u16string managerDirectory = managerDirectoryFromUninstallValue(platform.readUninstallValue());
+  const std::u16string manager = platform.combinePath(managerDirectory, kSoftwareManagerName);
+  platform.startProcess(buildCommandLine(manager, kSoftwareManagerArguments));
+  if (!waitForHallWindow(platform)) return;
+  const std::u16string hallExecutable = platform.combinePath(platform.readHallDirectory(), kHallExecutableName);
+  // An empty path names nothing to start (the directory was too long to combine).
+  if (hallExecutable.empty()) return;
+  platform.shellStart(hallExecutable, hallStartParameter(appId));
+}
+
+void launchWithoutHall(const HallLaunchPlatform& platform, int32_t channelId, int32_t appId) {
+  platform.trace(kNoHallSeparatorLine);
+  platform.trace(decimalText(channelId));
+  platform.trace(decimalText(kSoftwareManagerChannel));
+  if (channelId != kSoftwareManagerChannel) {
+    platform.messageBox(kDownloadMessageText, kDownloadMessageCaption);
+    return;
+  }
+  launchThroughSoftwareManager(platform, appId);
+}
+
+}  // namespace
+
+void runHallLaunch(const HallLaunchPlatform& platform, int32_t channelId, int32_t appId) {
+  const std::u16string hallDirectory = platform.readHallDirectory();
+  const std::u16string hallExecutable = platform.combinePath(hallDirectory, kHallExecutableName);
+  if (!hallExecutable.empty() && platform.fileExists(hallExecutable)) {
+    launchInstalledHall(platform, hallDirectory, hallExecutable, appId);
+  } else {
+    launchWithoutHall(platform, channelId, appId);
+  }
+}
+
+bool waitForHallWindow(const HallLaunchPlatform& platform) {
+  for (int32_t poll = 1;; ++poll) {
+    platform.trace(std::u16string(kPollLinePrefix) + decimalText(poll) + u"\r\n");
+    if (poll >= kWaitPolls) return false;
+    if (platform.hallWindowShown()) return true;
+    platform.sleep(kPollPauseMilliseconds);
+  }
+}
+
+std::u16string hallStartParameter(int32_t appId) {
+  std::u16string parameter(kHallStartParameter);
+  if (appId != 0) parameter += std::u16string(kAppIdParameterPrefix) + decimalText(appId);
+  return parameter;
+}
+
+std::u16string buildCommandLine(std::u16string_view executablePath, std::u16string_view arguments) {
+  std::u16string commandLine;
+  if (executablePath.find(u' ') != executablePath.npos) {
+    commandLine = u"\"" + std::u16string(executablePath) + u"\"";
+  } else {
+    commandLine = executablePath;
+  }
+  commandLine += u' ';
+  commandLine += arguments;
+  return commandLine;
+}
+
+std::u16string managerDirectoryFromUninstallValue(std::u16string_view uninstallValue) {
+  if (uninstallValue.starts_with(u'"')) uninstallValue.remove_prefix(1);
+  return containingDirectory(uninstallValue);
+}

@@ -1,0 +1,219 @@
+// The launch sequence over a recording fake platform: the exact order of the
+// platform calls in each branch, the trace lines, and the wait's poll counts.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "launch_flow/hall_launch.h"
+
+namespace {
+
+using Events = std::vector<std::u16string>;
+
+// Records every platform call as one text; its answers come from the fields.
+struct FakePlatform {
+  std::deque<std::u16string> hallDirectories;  // one per read; empty text once they run out
+  std::u16string existingFile;
+  std::u16string uninstallValue;
+  int windowAtLook = 0;  // the look that finds the hall window; 0: none does
+  bool combineFails = false;
+  int looks = 0;
+  Events events;
+
+  HallLaunchPlatform platform() {
+    HallLaunchPlatform p;
+    p.readHallDirectory = [this] {
+      events.push_back(u"readHall");
+      std::u16string directory;
+      if (!hallDirectories.empty()) {
+        directory = hallDirectories.front();
+        hallDirectories.pop_front();
+      }
+      return directory;
+    };
+    p.combinePath = [this](const std::u16string& directory, std::u16string_view name) {
+      events.push_back(u"combine " + directory + u"|" + std::u16string(name));
+      if (combineFails) return std::u16string();
+      if (directory.empty()) return std::u16string(name);
+      return directory + (directory.ends_with(u'\\') ? u"" : u"\\") + std::u16string(name);
+    };
+    p.fileExists = [this](const std::u16string& path) {
+      events.push_back(u"exists " + path);
+      return path == existingFile;
+    };
+    p.recordInstallChannelIfDue = [this](const std::u16string& directory) {
+      events.push_back(u"record " + directory);
+    };
+    p.shellStart = [this](const std::u16string& file, const std::u16string& parameters) {
+      events.push_back(u"shell " + file + u"|" + parameters);
+    };
+    p.hallWindowShown = [this] {
+      events.push_back(u"look");
+      return ++looks == windowAtLook;
+    };
+    p.sleep = [this](uint32_t milliseconds) {
+      events.push_back(u"sleep " + std::u16string(milliseconds == 1000 ? u"1000" : u"other"));
+    };
+    p.messageBox = [this](std::u16string_view text, std::u16string_view caption) {
+      events.push_back(u"box " + std::u16string(text) + u"|" + std::u16string(caption));
+    };
+    p.readUninstallValue = [this] {
+      events.push_back(u"readUninstall");
+      return uninstallValue;
+    };
+    p.startProcess = [this](const std::u16string& commandLine) { events.push_back(u"start " + commandLine); };
+    p.trace = [this](std::u16string_view line) { events.push_back(u"trace " + std::u16string(line)); };
+    return p;
+  }
+};
+
+const std::u16string kRecorded = u"trace \u5df2\u7ecf\u66ff\u6362\u5927\u5385\u6e20\u9053\u53f7";
+const std::u16string kBox =
+    u"box \u542f\u52a8\u5931\u8d25\uff0c\u8bf7\u4e0b\u8f7dLudora\u5927\u5385|Ludora\u5927\u5385";
+const std::u16string kManagerStart =
+    u"start \"C:\\Program Files\\Halvex\\HalvexSoftMgr.exe\" "
+    u"/action=showdetail_download /parent=user1204 /softdetailid=8033";
+
+// Decimal text made independently of the code under test.
+std::u16string ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+std::u16string pollLine(int n) { return u"trace 1234567" + ascii(std::to_string(n)) + u"\r\n"; }
+
+// The events of a wait that finds the window in poll `k` (0: never).
+Events waitEvents(int k) {
+  Events events;
+  const int polls = k == 0 ? kWaitPolls : k;
+  for (int n = 1; n <= polls; ++n) {
+    events.push_back(pollLine(n));
+    if (n == kWaitPolls) break;
+    events.push_back(u"look");
+    if (n != k) events.push_back(u"sleep 1000");
+  }
+  return events;
+}
+
+Events concat(std::initializer_list<Events> parts) {
+  Events all;
+  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+FakePlatform installedHall(int windowAtLook) {
+  FakePlatform fake;
+  fake.hallDirectories = {u"D:\\Games\\Ludora\\Hall"};
+  fake.existingFile = u"D:\\Games\\Ludora\\Hall\\ludora.exe";
+  fake.windowAtLook = windowAtLook;
+  return fake;
+}
+
+const Events kInstalledStart = {
+    u"readHall",
+    u"combine D:\\Games\\Ludora\\Hall|ludora.exe",
+    u"exists D:\\Games\\Ludora\\Hall\\ludora.exe",
+    u"record D:\\Games\\Ludora\\Hall",
+    kRecorded,
+    u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP",
+};
+
+TEST(HallLaunchInstalled, RecordsStartsWaitsAndStartsAgainWithTheApplication) {
+  for (int k : {1, 2, 7, 119}) {
+    SCOPED_TRACE(k);
+    FakePlatform fake = installedHall(k);
+    runHallLaunch(fake.platform(), 5, 2001);
+    EXPECT_EQ(fake.events,
+              concat({kInstalledStart, waitEvents(k),
+                      {u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP APPID:2001"}}));
+  }
+}
+
+TEST(HallLaunchInstalled, EndsWithoutSecondStartWhenTheWaitRunsOut) {
+  FakePlatform fake = installedHall(0);
+  runHallLaunch(fake.platform(), 5, 2001);
+  EXPECT_EQ(fake.events, concat({kInstalledStart, waitEvents(0)}));
+  EXPECT_EQ(fake.looks, 119);
+  EXPECT_EQ(fake.events.back(), u"trace 1234567120\r\n");
+}
+
+TEST(HallLaunchInstalled, ApplicationNumberZeroRepeatsTheFirstStart) {
+  FakePlatform fake = installedHall(1);
+  runHallLaunch(fake.platform(), 5, 0);
+  EXPECT_EQ(fake.events.back(), u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP");
+}
+
+TEST(HallLaunchNotInstalled, OtherChannelsTraceAndAskForTheDownload) {
+  for (int32_t channel : {0, 5, -7, 1101010000, INT32_MIN}) {
+    SCOPED_TRACE(channel);
+    FakePlatform fake;
+    fake.hallDirectories = {u"D:\\Gone"};
+    runHallLaunch(fake.platform(), channel, 2001);
+    const std::u16string channelLine = u"trace " + ascii(std::to_string(channel));
+    EXPECT_EQ(fake.events, (Events{u"readHall", u"combine D:\\Gone|ludora.exe", u"exists D:\\Gone\\ludora.exe",
+                                   u"trace -------------------------\r\n", channelLine, u"trace 1101010001",
+                                   kBox}));
+  }
+}
+
+FakePlatform managedChannel(int windowAtLook) {
+  FakePlatform fake;
+  fake.hallDirectories = {u"", u"E:\\Neu Hall\\"};
+  fake.uninstallValue = u"\"C:\\Program Files\\Halvex\\Uninst.exe\"";
+  fake.windowAtLook = windowAtLook;
+  return fake;
+}
+
+const Events kManagerStartEvents = {
+    u"readHall",
+    u"combine |ludora.exe",
+    u"exists ludora.exe",
+    u"trace -------------------------\r\n",
+    u"trace 1101010001",
+    u"trace 1101010001",
+    u"readUninstall",
+    u"combine C:\\Program Files\\Halvex\\|HalvexSoftMgr.exe",
+    kManagerStart,
+};
+
+TEST(HallLaunchNotInstalled, SoftwareManagerChannelStartsTheManagerThenTheHall) {
+  for (int k : {1, 3}) {
+    SCOPED_TRACE(k);
+    FakePlatform fake = managedChannel(k);
+    runHallLaunch(fake.platform(), kSoftwareManagerChannel, -5);
+    EXPECT_EQ(fake.events, concat({kManagerStartEvents, waitEvents(k),
+                                   {u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
+                                    u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:-5"}}));
+  }
+}
+
+TEST(HallLaunchNotInstalled, SoftwareManagerChannelEndsWhenTheWaitRunsOut) {
+  FakePlatform fake = managedChannel(0);
+  runHallLaunch(fake.platform(), kSoftwareManagerChannel, 0);
+  EXPECT_EQ(fake.events, concat({kManagerStartEvents, waitEvents(0)}));
+}
+
+TEST(HallLaunchNotInstalled, MissingOrEmptyUninstallValueStillStartsTheManagerByName) {
+  FakePlatform fake = managedChannel(1);
+  fake.uninstallValue.clear();
+  runHallLaunch(fake.platform(), kSoftwareManagerChannel, 0);
+  EXPECT_EQ(fake.events[7], u"combine |HalvexSoftMgr.exe");
+  EXPECT_EQ(fake.events[8],
+            u"start HalvexSoftMgr.exe /action=showdetail_download /parent=user1204 /softdetailid=8033");
+}
+
+TEST(HallLaunchNotInstalled, NoHallStartWhenTheHallPathCannotBeFormed) {
+  FakePlatform fake = managedChannel(1);
+  fake.combineFails = true;
+  runHallLaunch(fake.platform(), kSoftwareManagerChannel, 0);
+  EXPECT_EQ(fake.events.back(), u"combine E:\\Neu Hall\\|ludora.exe");
+  EXPECT_EQ(fake.events[2], u"trace -------------------------\r\n");  // no existence test of an empty path
+}
+
+TEST(HallStartParameter, AppendsTheApplicationNumberWhenNonZero) {
+  EXPECT_EQ(hallStartParameter(0), u"ludora://ENTERAPP");
+  EXPECT_EQ(hallStartParameter(2001), u"ludora://ENTERAPP APPID:2001");
+  EXPECT_EQ(hallStartParameter(-5), u"ludora://ENTERAPP APPID:-5");
+  EXPECT_EQ(hallStartParameter(INT32_MIN), u"ludora://ENTERAPP APPID:-2147483648");
+}
+
+}  // namespace
