@@ -88,13 +88,13 @@ class ChainWriter {
   int filled_ = 0;
 };
 
-// Walks the deciphered container stream byte by byte: Xk = D(Ck ^ X(k-1)) and
+// Walks the deciphered container stream from front to back: Xk = D(Ck ^ X(k-1)) and
 // stream byte j of block k is Xk[j] ^ C(k-1)[j]. A block is deciphered only
 // when the walk reaches it, and only when it lies wholly within the data.
 class ChainReader {
  public:
-  // Deciphers the first block of data, which must hold at least 8 bytes, and
-  // stands after the header byte.
+  // Deciphers the first block of data, which must hold at least 8 bytes; the
+  // walk starts after the header byte.
   ChainReader(const uint8_t* data, int32_t length, const uint8_t* key)
       : data_(data), length_(length), key_(key) {
     decipherBlock(data_, key_, mix_);
