@@ -44,7 +44,8 @@ void growBuffer(Unit** slot, int64_t count, Unit* inlineBuffer) {
   }
   if (onHeap) std::free(*slot);
   *slot = nullptr;
-  if (static_cast<uint64_t>(count) <= SIZE_MAX / sizeof(Unit))
+  // The platform conversions count in int: a larger block could never be filled.
+  if (count <= INT_MAX && static_cast<uint64_t>(count) <= SIZE_MAX / sizeof(Unit))
     *slot = static_cast<Unit*>(std::calloc(static_cast<size_t>(count), sizeof(Unit)));
   if (!*slot) throwHresult(kHresultOutOfMemory);
 }

@@ -42,7 +42,7 @@ inline constexpr int kConversionInlineUnits = 128;
 // for up to 128 units, a heap block otherwise (a heap block that is no longer
 // needed is freed; one that grows is replaced, without its contents). Raises
 // CAtlException kHresultInvalidArg for a null argument or a negative count and
-// kHresultOutOfMemory when the heap refuses the block.
+// kHresultOutOfMemory when the heap refuses the block or count exceeds INT_MAX.
 void growConversionBuffer(char16_t** slot, int64_t count, char16_t* inlineBuffer);
 void growConversionBuffer(char** slot, int64_t count, char* inlineBuffer);
 

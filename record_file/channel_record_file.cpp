@@ -1,0 +1,285 @@
+#include "record_file/channel_record_file.h"
+
+#include <climits>
+#include <cstring>
+#include <new>
+
+#include "record_file/file_io.h"
+#include "record_file/record_cipher.h"
+#include "record_file/text_encoding.h"
+
+namespace {
+
+constexpr char kKeyText[] = "plumTrowel";
+constexpr char16_t kInstallSection[] = u"InstallChannel";
+constexpr char16_t kInstallEntry[] = u"MainCid";
+constexpr uint8_t kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
+constexpr uint8_t kUtf16Mark[] = {0xFF, 0xFE};
+// Files beyond this cannot be handed to the cipher (32-bit lengths).
+constexpr size_t kLargestFile = INT32_MAX - 64;
+
+std::string cipherKeyText() {
+  std::string key = kKeyText;
+  key.resize(kCipherKeySize, ' ');
+  return key;
+}
+
+char16_t asciiLower(char16_t unit) { return unit >= u'A' && unit <= u'Z' ? unit - u'A' + u'a' : unit; }
+
+bool isLineBreak(char16_t unit) { return unit == u'\r' || unit == u'\n'; }
+
+std::u16string_view trimSpaces(std::u16string_view text) {
+  size_t first = text.find_first_not_of(u' ');
+  if (first == std::u16string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(u' ') - first + 1);
+}
+
+// Whether "[section]" reads back as section: the header ends at the first "]"
+// from the name's second unit on.
+bool sectionReadsBack(std::u16string_view section) {
+  return !section.empty() && section.find(u']', 1) == std::u16string_view::npos;
+}
+
+// Whether "name=value" reads back as an entry with this name.
+bool nameReadsBack(std::u16string_view name) {
+  if (name.empty() || name.back() == u' ' || name.find(u'=') != std::u16string_view::npos) return false;
+  return std::u16string_view(u" #;=[").find(name.front()) == std::u16string_view::npos;
+}
+
+struct WrittenName {
+  std::u16string_view section;
+  std::u16string_view name;
+};
+
+// How an entry key is written: split at its first "#" when that reads back
+// as the same key (an empty section only in the leading group), otherwise at
+// the first later "#" that does. A key that no split serves keeps the first.
+WrittenName writtenName(std::u16string_view key) {
+  size_t hash = key.find(u'#');
+  if (hash == std::u16string_view::npos) return {{}, key};
+  WrittenName first{key.substr(0, hash), key.substr(hash + 1)};
+  for (size_t at = hash; at != std::u16string_view::npos; at = key.find(u'#', at + 1)) {
+    std::u16string_view section = key.substr(0, at);
+    std::u16string_view name = key.substr(at + 1);
+    if ((section.empty() || sectionReadsBack(section)) && nameReadsBack(name)) return {section, name};
+  }
+  return first;
+}
+
+void appendLine(std::u16string& text, std::u16string_view a, std::u16string_view b, std::u16string_view c) {
+  text.append(a).append(b).append(c).append(u"\r\n");
+}
+
+int toInt(size_t count) {
+  if (count > INT_MAX) throw std::bad_alloc();
+  return static_cast<int>(count);
+}
+
+std::vector<uint8_t> encodeText(const std::u16string& text, RecordEncoding encoding, bool mark) {
+  std::vector<uint8_t> image;
+  if (encoding == CodePage936) {
+    std::vector<char> bytes(2 * text.size() + 2);
+    wideToGbk(bytes.data(), toInt(bytes.size()), text.c_str());
+    image.assign(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(std::strlen(bytes.data())));
+  } else if (encoding == Utf8) {
+    if (mark) image.assign(std::begin(kUtf8Mark), std::end(kUtf8Mark));
+    WideToUtf8 bytes(text.c_str());
+    image.insert(image.end(), bytes.get(), bytes.get() + std::strlen(bytes.get()));
+  } else {
+    image.reserve(2 * text.size() + 2);
+    if (mark) image.assign(std::begin(kUtf16Mark), std::end(kUtf16Mark));
+    for (char16_t unit : text) {
+      image.push_back(static_cast<uint8_t>(unit));
+      image.push_back(static_cast<uint8_t>(unit >> 8));
+    }
+  }
+  return image;
+}
+
+// The text of the file's bytes after its mark, up to a NUL.
+std::u16string decodeText(std::span<const uint8_t> bytes, RecordEncoding encoding) {
+  std::u16string text;
+  if (encoding == CodePage936) {
+    // One byte never becomes more than one unit; the extra unit terminates.
+    text.assign(bytes.size() + 1, u'\0');
+    gbkToWide(text.data(), toInt(text.size()), reinterpret_cast<const char*>(bytes.data()), toInt(bytes.size()));
+  } else if (encoding == Utf8) {
+    bytes = bytes.subspan(std::size(kUtf8Mark));
+    Utf8ToWide converted(reinterpret_cast<const char*>(bytes.data()), toInt(bytes.size()));
+    text = converted.get();
+  } else {
+    bytes = bytes.subspan(std::size(kUtf16Mark));
+    text.resize(bytes.size() / 2);
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  }
+  size_t end = text.find(u'\0');
+  if (end != std::u16string::npos) text.resize(end);
+  return text;
+}
+
+}  // namespace
+
+std::u16string entryKey(std::u16string_view section, std::u16string_view name) {
+  std::u16string key;
+  key.reserve(section.size() + 1 + name.size());
+  key.append(section).append(u"#").append(name);
+  for (char16_t& unit : key) unit = asciiLower(unit);
+  return key;
+}
+
+std::u16string recordText(const ChannelRecordFile::Entries& entries) {
+  std::u16string text;
+  // Entries without a section first: under a header they would not read back.
+  for (const auto& [key, value] : entries) {
+    WrittenName written = writtenName(key);
+    if (written.section.empty()) appendLine(text, written.name, u"=", value);
+  }
+  std::u16string_view previous;
+  for (const auto& [key, value] : entries) {
+    WrittenName written = writtenName(key);
+    if (written.section.empty()) continue;
+    if (written.section != previous) appendLine(text, u"\r\n[", written.section, u"]");
+    previous = written.section;
+    appendLine(text, written.name, u"=", value);
+  }
+  text.append(u"\r\n");
+  return text;
+}
+
+ChannelRecordFile::ChannelRecordFile() = default;
+
+ChannelRecordFile::~ChannelRecordFile() { clear(); }
+
+void ChannelRecordFile::clear() {
+  entries_.clear();
+  cipherKey_.clear();
+}
+
+int32_t ChannelRecordFile::load(std::u16string_view path) {
+  clear();
+  canSave_ = false;
+  path = path.substr(0, path.find(u'\0'));
+  cipherKey_ = cipherKeyText();
+  // A cut path names some other file: refuse it rather than read or write that one.
+  if (path.size() >= kRecordPathCapacity) {
+    path_[0] = 0;
+    return -1;
+  }
+  std::memset(path_, 0, sizeof(path_));
+  std::copy(path.begin(), path.end(), path_);
+
+  FileReadResult file;
+  try {
+    file = readWholeFile(path);
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+  if (file.status == FileReadStatus::Missing) {
+    encoding_ = Utf8;
+    hasBom_ = 1;
+    canSave_ = true;
+    return 0;
+  }
+  if (file.status != FileReadStatus::Read || file.bytes.size() > kLargestFile) return -1;
+  if (file.bytes.empty()) {
+    canSave_ = true;
+    return 0;
+  }
+  if (loadBytes(file.bytes) != 0) return -1;
+  canSave_ = true;
+  return 0;
+}
+
+int32_t ChannelRecordFile::loadBytes(std::span<const uint8_t> fileBytes) {
+  clear();
+  cipherKey_ = cipherKeyText();
+  if (fileBytes.size() > kLargestFile) return -1;
+  try {
+    std::vector<uint8_t> bytes(fileBytes.begin(), fileBytes.end());
+    auto length = static_cast<int32_t>(bytes.size());
+    std::vector<uint8_t> plain(bytes.size());
+    int32_t plainLength = length;
+    const auto* key = reinterpret_cast<const uint8_t*>(cipherKey_.data());
+    if (decipherBuffer(bytes.data(), length, key, plain.data(), plainLength) == 1) {
+      plain.resize(static_cast<size_t>(plainLength));
+      bytes.swap(plain);
+    }
+    detectEncoding(bytes.data(), bytes.size());
+    if (bytes.size() <= 3) return 0;
+    std::u16string text = decodeText(bytes, encoding_);
+    parseText(text.data(), text.size());
+    return 0;
+  } catch (const CAtlException&) {
+  } catch (const std::bad_alloc&) {
+  }
+  entries_.clear();
+  return -1;
+}
+
+void ChannelRecordFile::detectEncoding(const uint8_t* bytes, size_t length) {
+  if (length >= 3 && std::memcmp(bytes, kUtf8Mark, 3) == 0) {
+    encoding_ = Utf8;
+    hasBom_ = 1;
+  } else if (length >= 2 && std::memcmp(bytes, kUtf16Mark, 2) == 0) {
+    encoding_ = Utf16Le;
+    hasBom_ = 1;
+  } else {
+    encoding_ = CodePage936;
+    hasBom_ = 0;
+  }
+}
+
+void ChannelRecordFile::parseText(const char16_t* text, size_t length) {
+  std::u16string_view all(text, length);
+  all = all.substr(0, all.find(u'\0'));
+  std::u16string section;
+  size_t at = 0;
+  while (at < all.size()) {
+    size_t end = at;
+    while (end < all.size() && !isLineBreak(all[end])) ++end;
+    std::u16string_view line = all.substr(at, end - at);
+    at = end;
+    while (at < all.size() && isLineBreak(all[at])) ++at;
+
+    size_t start = line.find_first_not_of(u' ');
+    if (start == std::u16string_view::npos) continue;
+    line.remove_prefix(start);
+    char16_t first = line.front();
+    if (first == u'#' || first == u';' || first == u'=') continue;
+    if (first == u'[') {
+      size_t close = line.find(u']', 2);
+      if (close != std::u16string_view::npos) section.assign(line.substr(1, close - 1));
+      continue;
+    }
+    size_t equals = line.find(u'=');
+    if (equals == std::u16string_view::npos) continue;
+    std::u16string_view name = line.substr(0, equals);
+    name = name.substr(0, name.find_last_not_of(u' ') + 1);
+    entries_[entryKey(section, name)] = std::u16string(trimSpaces(line.substr(equals + 1)));
+  }
+}
+
+std::vector<uint8_t> ChannelRecordFile::fileImage() const {
+  std::vector<uint8_t> image = encodeText(recordText(entries_), encoding_, hasBom_ == 1);
+  if (cipherKey_.empty()) return image;
+  if (image.size() > kLargestFile) throw std::bad_alloc();
+  auto length = static_cast<int32_t>(image.size());
+  std::vector<uint8_t> enciphered(static_cast<size_t>(encipheredLength(length)), 0);
+  int32_t written = 0;
+  encipherBuffer(image.data(), length, reinterpret_cast<const uint8_t*>(cipherKey_.data()), enciphered.data(),
+                 written);
+  enciphered.resize(static_cast<size_t>(written));
+  return enciphered;
+}
+
+bool ChannelRecordFile::saveInstallChannel(std::u16string_view channelText) {
+  channelText = channelText.substr(0, channelText.find_first_of(std::u16string_view(u"\0\r\n", 3)));
+  entries_[entryKey(kInstallSection, kInstallEntry)] = std::u16string(trimSpaces(channelText));
+  if (!canSave_ || path_[0] == 0) return false;
+  try {
+    return replaceFileContents(path(), fileImage());
+  } catch (const CAtlException&) {
+  } catch (const std::bad_alloc&) {
+  }
+  return false;
+}

@@ -1,0 +1,118 @@
+// The Windows file layer where the platform decides: files held open by
+// another program, read-only files and wide paths.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/wide_win.h"
+#include "record_file/file_io.h"
+
+namespace {
+
+class Folder {
+ public:
+  Folder() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + L"file io \u6D4B\u8BD5 " + std::to_wstring(GetTickCount()) + L"\\";
+    CreateDirectoryW(path_.c_str(), nullptr);
+  }
+  ~Folder() {
+    for (const std::wstring& name : names()) {
+      SetFileAttributesW((path_ + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW((path_ + name).c_str());
+    }
+    RemoveDirectoryW(path_.c_str());
+  }
+  std::wstring file(const wchar_t* name) const { return path_ + name; }
+  std::vector<std::wstring> names() const {
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((path_ + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do {
+      std::wstring name = data.cFileName;
+      if (name != L"." && name != L"..") found.push_back(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+  }
+
+ private:
+  std::wstring path_;
+};
+
+std::u16string u16(const std::wstring& text) { return std::u16string(as_u16view(text)); }
+
+void put(const std::wstring& path, const std::string& bytes) {
+  ASSERT_TRUE(replaceFileContents(u16(path), {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}));
+}
+
+std::string contents(const std::wstring& path) {
+  FileReadResult read = readWholeFile(u16(path));
+  EXPECT_EQ(read.status, FileReadStatus::Read);
+  return std::string(read.bytes.begin(), read.bytes.end());
+}
+
+const std::vector<uint8_t> kNew = {'n', 'e', 'w'};
+
+TEST(FileIoWin, ReadsAndReplacesByWidePath) {
+  Folder folder;
+  std::wstring path = folder.file(L"\u5927\u5385 InsChannel.as");
+  EXPECT_EQ(readWholeFile(u16(path)).status, FileReadStatus::Missing);
+  EXPECT_EQ(readWholeFile(u16(folder.file(L"no such folder\\x"))).status, FileReadStatus::Missing);
+  put(path, "old");
+  EXPECT_EQ(contents(path), "old");
+  put(path, "");
+  EXPECT_EQ(contents(path), "");
+  EXPECT_EQ(folder.names(), std::vector<std::wstring>{L"\u5927\u5385 InsChannel.as"});
+}
+
+TEST(FileIoWin, FileLockedByAnotherHandleIsNeitherReadNorReplaced) {
+  Folder folder;
+  std::wstring path = folder.file(L"InsChannel.as");
+  put(path, "old");
+  HANDLE lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(readWholeFile(u16(path)).status, FileReadStatus::Failed) << "a locked file is not a missing one";
+  EXPECT_FALSE(replaceFileContents(u16(path), kNew));
+  CloseHandle(lock);
+  EXPECT_EQ(contents(path), "old");
+  EXPECT_EQ(folder.names().size(), 1u) << "the new file was left behind";
+}
+
+TEST(FileIoWin, ReadOnlyFileStaysAndNoTemporaryIsLeft) {
+  Folder folder;
+  std::wstring path = folder.file(L"InsChannel.as");
+  put(path, "old");
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(replaceFileContents(u16(path), kNew));
+  EXPECT_EQ(contents(path), "old");
+  EXPECT_EQ(folder.names().size(), 1u);
+}
+
+TEST(FileIoWin, HiddenFileStaysHidden) {
+  Folder folder;
+  std::wstring path = folder.file(L"InsChannel.as");
+  put(path, "old");
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  put(path, "new");
+  EXPECT_EQ(contents(path), "new");
+  EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+}
+
+TEST(FileIoWin, FolderIsNotAFile) {
+  Folder folder;
+  std::wstring path = folder.file(L"sub");
+  CreateDirectoryW(path.c_str(), nullptr);
+  EXPECT_EQ(readWholeFile(u16(path)).status, FileReadStatus::Failed);
+  EXPECT_FALSE(replaceFileContents(u16(path), kNew));
+  EXPECT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  RemoveDirectoryW(path.c_str());
+  EXPECT_TRUE(folder.names().empty());
+}
+
+}  // namespace
