@@ -11,6 +11,18 @@
 
 namespace {
 
+// One input text and the text it should give.
+struct TextCase {
+  std::u16string_view input;
+  std::u16string_view expected;
+};
+
+std::string printable(std::u16string_view text) {
+  std::string shown;
+  for (char16_t c : text) shown += c < 0x80 ? char(c) : '?';
+  return shown;
+}
+
 TEST(DecimalText, SignedBaseTenWithoutFill) {
   const struct {
     int32_t value;
@@ -28,10 +40,7 @@ TEST(DecimalText, SignedBaseTenWithoutFill) {
 
 TEST(BuildCommandLine, QuotesAPathWithASpaceOnly) {
   const std::u16string_view args = u"/action=showdetail_download /parent=user1204 /softdetailid=8033";
-  const struct {
-    std::u16string_view path;
-    std::u16string_view commandLine;
-  } cases[] = {
+  const TextCase cases[] = {
       {u"C:\\Program Files\\Halvex\\HalvexSoftMgr.exe",
        u"\"C:\\Program Files\\Halvex\\HalvexSoftMgr.exe\" "
        u"/action=showdetail_download /parent=user1204 /softdetailid=8033"},
@@ -43,15 +52,12 @@ TEST(BuildCommandLine, QuotesAPathWithASpaceOnly) {
        u"\"D:\\\u5927\u5385 x\\\"y.exe\" /action=showdetail_download /parent=user1204 /softdetailid=8033"},
       {u"", u" /action=showdetail_download /parent=user1204 /softdetailid=8033"},
   };
-  for (const auto& c : cases) EXPECT_EQ(buildCommandLine(c.path, args), c.commandLine);
+  for (const auto& c : cases) EXPECT_EQ(buildCommandLine(c.input, args), c.expected) << printable(c.input);
   EXPECT_EQ(buildCommandLine(u"a b", u""), u"\"a b\" ");
 }
 
 TEST(ContainingDirectory, DirectoryOfTheLastComponentWithOneBackslash) {
-  const struct {
-    std::u16string_view path;
-    std::u16string_view directory;
-  } cases[] = {
+  const TextCase cases[] = {
       {u"D:\\Games\\Ludora\\Hall\\", u"D:\\Games\\Ludora\\"},
       {u"D:\\Games\\Ludora\\Hall", u"D:\\Games\\Ludora\\"},
       {u"C:\\tool.exe", u"C:\\"},
@@ -68,17 +74,11 @@ TEST(ContainingDirectory, DirectoryOfTheLastComponentWithOneBackslash) {
       {u"C:\\Halvex\\Uninst.exe\" /S /log=x", u"C:\\Halvex\\"},
       {u"D:\\\u5927\u5385\\ludora.exe", u"D:\\\u5927\u5385\\"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(containingDirectory(c.path), c.directory)
-        << std::string(c.path.begin(), c.path.end());  // ASCII cases print readably
-  }
+  for (const auto& c : cases) EXPECT_EQ(containingDirectory(c.input), c.expected) << printable(c.input);
 }
 
 TEST(ManagerDirectory, FromQuotedUnquotedEmptyAndOddUninstallValues) {
-  const struct {
-    std::u16string_view value;
-    std::u16string_view directory;
-  } cases[] = {
+  const TextCase cases[] = {
       {u"\"C:\\Program Files\\Halvex\\Uninst.exe\"", u"C:\\Program Files\\Halvex\\"},
       {u"\"C:\\Program Files\\Halvex\\Uninst.exe\" /S", u"C:\\Program Files\\Halvex\\"},
       {u"C:\\Halvex\\Uninst.exe", u"C:\\Halvex\\"},  // the drive letter stays
@@ -89,8 +89,7 @@ TEST(ManagerDirectory, FromQuotedUnquotedEmptyAndOddUninstallValues) {
       {u"x", u""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(managerDirectoryFromUninstallValue(c.value), c.directory)
-        << std::string(c.value.begin(), c.value.end());
+    EXPECT_EQ(managerDirectoryFromUninstallValue(c.input), c.expected) << printable(c.input);
   }
 }
 

@@ -1,0 +1,74 @@
+#include "launch_flow/hall_launch_win.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <vector>
+
+#include "common/wide_win.h"
+#include "launch_flow/hall_window_win.h"
+#include "launch_flow/install_channel_win.h"
+#include "launch_flow/process_start_win.h"
+#include "launch_flow/registry_path_win.h"
+#include "launch_flow/startup.h"
+
+namespace {
+
+constexpr wchar_t kHallKey[] = L"Software\\Korvani\\Ludora\\SYS";
+constexpr wchar_t kHallDirectoryValue[] = L"CorvelHallDirectory";
+constexpr wchar_t kManagerUninstallKey[] =
+    L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\HalvexMgr";
+constexpr wchar_t kUninstallValue[] = L"UninstallString";
+
+std::u16string fromWide(const std::wstring& text) { return std::u16string(as_u16view(text)); }
+
+// PathCombineW in path-sized buffers; texts that do not fit give an empty result.
+std::u16string combinePath(const std::u16string& directory, std::u16string_view fileName) {
+  if (directory.size() > kMaxPathLength || fileName.size() > kMaxPathLength) return {};
+  const std::u16string name(fileName);
+  wchar_t combined[MAX_PATH] = {};
+  if (PathCombineW(combined, as_wcstr(directory), as_wcstr(name)) == nullptr) return {};
+  return std::u16string(as_u16cstr(combined));
+}
+
+void startFromCommandLine(const std::u16string& commandLine) {
+  std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+  writable.push_back(L'\0');
+  // The launcher never waits for the program, so it keeps no handle to it.
+  const HANDLE process = startProcess(writable.data());
+  if (process != nullptr) CloseHandle(process);
+}
+
+}  // namespace
+
+HallLaunchPlatform windowsHallLaunchPlatform() {
+  HallLaunchPlatform platform;
+  platform.readHallDirectory = [] {
+    return fromWide(readRegistryPath(HKEY_CURRENT_USER, kHallKey, kHallDirectoryValue));
+  };
+  platform.combinePath = combinePath;
+  platform.fileExists = [](const std::u16string& path) { return PathFileExistsW(as_wcstr(path)) != FALSE; };
+  platform.recordInstallChannelIfDue = [](const std::u16string& hallDirectory) {
+    recordInstallChannelIfDue(std::wstring(as_wview(hallDirectory)));
+  };
+  platform.shellStart = [](const std::u16string& file, const std::u16string& parameters) {
+    ShellExecuteW(nullptr, L"open", as_wcstr(file), as_wcstr(parameters), nullptr, SW_SHOWNORMAL);
+  };
+  platform.hallWindowShown = hallWindowShown;
+  platform.sleep = [](uint32_t milliseconds) { Sleep(milliseconds); };
+  platform.messageBox = [](std::u16string_view text, std::u16string_view caption) {
+    MessageBoxW(nullptr, as_wcstr(std::u16string(text)), as_wcstr(std::u16string(caption)), MB_OK);
+  };
+  platform.readUninstallValue = [] {
+    return fromWide(readRegistryPath(HKEY_LOCAL_MACHINE, kManagerUninstallKey, kUninstallValue));
+  };
+  platform.startProcess = startFromCommandLine;
+  platform.trace = [](std::u16string_view line) { OutputDebugStringW(as_wcstr(std::u16string(line))); };
+  return platform;
+}
+
+void runHallLaunch() {
+  const LaunchSettings& settings = processLaunchSettings();
+  runHallLaunch(windowsHallLaunchPlatform(), settings.channelId, settings.appId);
+}

@@ -1,0 +1,3 @@
+#include "launch_flow/install_channel_win.h"
+
+void recordInstallChannelIfDue(const std::wstring&) {}

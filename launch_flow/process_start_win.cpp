@@ -1,0 +1,34 @@
+#include "launch_flow/process_start_win.h"
+
+#include <shlwapi.h>
+
+#include <cwchar>
+
+std::unique_ptr<wchar_t[]> workingDirectoryFromCommandLine(const wchar_t* commandLine) {
+  if (commandLine == nullptr) return nullptr;
+  // Room beyond the copied text for the path operations.
+  const size_t length = wcslen(commandLine);
+  auto directory = std::make_unique<wchar_t[]>(length + MAX_PATH);
+  wmemcpy(directory.get(), commandLine, length + 1);
+  // Arguments go before the quotes, so a quoted path with spaces stays whole.
+  PathRemoveArgsW(directory.get());
+  PathUnquoteSpacesW(directory.get());
+  PathRemoveFileSpecW(directory.get());
+  if (PathIsRelativeW(directory.get())) return nullptr;
+  return directory;
+}
+
+HANDLE startProcess(wchar_t* commandLine) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION created{};
+  std::unique_ptr<wchar_t[]> directory = workingDirectoryFromCommandLine(commandLine);
+  const BOOL started = CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                                      directory.get(), &startup, &created);
+  // The creation's error code is taken at once, so the cleanup cannot change it.
+  const DWORD error = started ? ERROR_SUCCESS : GetLastError();
+  directory.reset();
+  if (started) CloseHandle(created.hThread);
+  SetLastError(error);
+  return created.hProcess;
+}
