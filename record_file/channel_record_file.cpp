@@ -1,5 +1,6 @@
 #include "record_file/channel_record_file.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -70,6 +71,11 @@ void appendLine(std::u16string& text, std::u16string_view a, std::u16string_view
   text.append(a).append(b).append(c).append(u"\r\n");
 }
 
+template <size_t N>
+bool startsWith(std::span<const uint8_t> bytes, const uint8_t (&prefix)[N]) {
+  return bytes.size() >= N && std::equal(prefix, prefix + N, bytes.begin());
+}
+
 int toInt(size_t count) {
   if (count > INT_MAX) throw std::bad_alloc();
   return static_cast<int>(count);
@@ -81,6 +87,9 @@ std::vector<uint8_t> encodeText(const std::u16string& text, RecordEncoding encod
     std::vector<char> bytes(2 * text.size() + 2);
     wideToGbk(bytes.data(), toInt(bytes.size()), text.c_str());
     image.assign(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(std::strlen(bytes.data())));
+    // Text that would begin with the bytes of a mark would load as UTF-8 or
+    // UTF-16: an empty line in front keeps it code page 936.
+    if (startsWith(image, kUtf8Mark) || startsWith(image, kUtf16Mark)) image.insert(image.begin(), {'\r', '\n'});
   } else if (encoding == Utf8) {
     if (mark) image.assign(std::begin(kUtf8Mark), std::end(kUtf8Mark));
     WideToUtf8 bytes(text.c_str());
@@ -217,10 +226,11 @@ int32_t ChannelRecordFile::loadBytes(std::span<const uint8_t> fileBytes) {
 }
 
 void ChannelRecordFile::detectEncoding(const uint8_t* bytes, size_t length) {
-  if (length >= 3 && std::memcmp(bytes, kUtf8Mark, 3) == 0) {
+  std::span<const uint8_t> start(bytes, length);
+  if (startsWith(start, kUtf8Mark)) {
     encoding_ = Utf8;
     hasBom_ = 1;
-  } else if (length >= 2 && std::memcmp(bytes, kUtf16Mark, 2) == 0) {
+  } else if (startsWith(start, kUtf16Mark)) {
     encoding_ = Utf16Le;
     hasBom_ = 1;
   } else {

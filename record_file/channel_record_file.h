@@ -61,8 +61,10 @@ class ChannelRecordFile {
   int32_t loadBytes(std::span<const uint8_t> fileBytes);
 
   // The bytes that saving writes: the table as text, in the file's encoding
-  // and mark, enciphered when the key is set. Raises CAtlException or
-  // std::bad_alloc when memory runs out.
+  // and mark, enciphered when the key is set. Code page 936 text whose bytes
+  // would begin like a mark gets an empty line in front, so that it loads as
+  // code page 936 again. Raises CAtlException or std::bad_alloc when memory
+  // runs out.
   std::vector<uint8_t> fileImage() const;
 
   // Sets encoding and mark from the first bytes: EF BB BF is UTF-8, FF FE is

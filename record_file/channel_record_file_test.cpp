@@ -172,6 +172,17 @@ TEST(ChannelRecordFile, PlainTextOfCipherLengthIsReadAsPlain) {
   EXPECT_EQ(store.entries(), (Entries{{u"s#key", u"value"}, {u"s#x", u"1234"}}));
 }
 
+// Entries without a section come first in the text; when their bytes begin
+// like a mark, the code page 936 file would load as UTF-8 or UTF-16.
+TEST(ChannelRecordFile, CodePage936TextThatBeginsLikeAMarkStaysCodePage936) {
+  for (std::string_view start : {"\xEF\xBB\xBF\xBF", "\xFF\xFE\xA1"}) {
+    Bytes file = bytesOf(std::string("; comment\r\n") + std::string(start) + "=1\r\n[s]\r\nk=v\r\n");
+    Bytes written;
+    afterRoundTrip(file, &written);
+    EXPECT_EQ(written[0], '\r');
+  }
+}
+
 TEST(DetectEncoding, MarksDecide) {
   struct Case {
     Bytes bytes;

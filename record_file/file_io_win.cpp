@@ -31,16 +31,17 @@ bool writeAll(HANDLE file, const uint8_t* data, size_t count) {
   return allowed == count;
 }
 
-// Creates a new file in the folder of target, named "~ic" and eight hex
-// digits with ".tmp"; name receives its path.
+// Creates a new file in the folder of target, named "~ic", six hex digits and
+// ".tmp": no longer than "InsChannel.as", so that its path stays within the
+// platform's path limit whenever the target's does. name receives its path.
 UniqueHandle createSibling(const std::wstring& target, std::wstring& name) {
   size_t slash = target.find_last_of(L"\\/");
   std::wstring folder = slash == std::wstring::npos ? L"" : target.substr(0, slash + 1);
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     wchar_t file[16];
-    unsigned value = GetTickCount() ^ (GetCurrentProcessId() << 16) ^ (++counter * 0x9E3779B9u);
-    wsprintfW(file, L"~ic%08x.tmp", value);
+    unsigned value = GetTickCount() ^ (GetCurrentProcessId() << 12) ^ (++counter * 0x9E3779B9u);
+    wsprintfW(file, L"~ic%06x.tmp", value & 0xFFFFFF);
     name = folder + file;
     HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) return uniqueFile(handle);
