@@ -1,0 +1,103 @@
+#include "tests/programs/stand_in_win.h"
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring moduleDirectory() {
+  std::vector<wchar_t> path(32768);
+  const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+  std::wstring text(path.data(), length);
+  return text.substr(0, text.find_last_of(L'\\') + 1);
+}
+
+std::wstring currentDirectory() {
+  const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+  std::vector<wchar_t> directory(needed + 1);
+  const DWORD length = GetCurrentDirectoryW(DWORD(directory.size()), directory.data());
+  return std::wstring(directory.data(), length);
+}
+
+// Nanoseconds since 1970-01-01 UTC, from the finest clock the system offers.
+unsigned long long unixNanoseconds() {
+  using PreciseTime = void(WINAPI*)(FILETIME*);
+  static const auto precise = reinterpret_cast<PreciseTime>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
+  FILETIME now{};
+  if (precise != nullptr) {
+    precise(&now);
+  } else {
+    GetSystemTimeAsFileTime(&now);
+  }
+  const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  return (ticks - 116444736000000000ull) * 100;
+}
+
+std::string utf8(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(size_t(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), size, nullptr, nullptr);
+  return bytes;
+}
+
+LRESULT CALLBACK hallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER) {
+    DestroyWindow(window);
+    return 0;
+  }
+  if (message == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+void logStart(const wchar_t* program) {
+  const std::wstring line = std::wstring(program) + L"\t" + std::to_wstring(GetCurrentProcessId()) + L"\t" +
+                            std::to_wstring(unixNanoseconds()) + L"\t" + GetCommandLineW() + L"\t" +
+                            currentDirectory() + L"\n";
+  std::wstring path = environmentText(kLogVariable);
+  if (path.empty()) path = moduleDirectory() + L"stand_in_log.txt";
+  // Append-only access makes each whole-line write land at the end, even when
+  // several stand-ins write at once.
+  const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  const std::string bytes = utf8(line);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::wstring environmentText(const wchar_t* name) {
+  const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
+  if (needed == 0) return {};
+  std::vector<wchar_t> value(needed);
+  const DWORD length = GetEnvironmentVariableW(name, value.data(), needed);
+  return std::wstring(value.data(), length < needed ? length : 0);
+}
+
+DWORD environmentMilliseconds(const wchar_t* name) {
+  return DWORD(std::wcstoul(environmentText(name).c_str(), nullptr, 10));
+}
+
+void showHallWindow(DWORD milliseconds) {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = hallWindowProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"GRootViewClass";
+  RegisterClassW(&windowClass);
+  const HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Ludora stand-in", WS_POPUP | WS_VISIBLE, 0, 0,
+                                      1024, 768, nullptr, nullptr, windowClass.hInstance, nullptr);
+  if (window == nullptr) return;
+  SetTimer(window, 1, milliseconds, nullptr);
+  MSG message{};
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
