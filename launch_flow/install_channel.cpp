@@ -1,0 +1,59 @@
+#include "launch_flow/install_channel.h"
+
+#include <cstdio>
+#include <new>
+
+#include "launch_flow/decimal_text.h"
+#include "launch_flow/path_text.h"
+#include "record_file/channel_record_file.h"
+#include "record_file/text_encoding.h"
+
+namespace {
+
+std::u16string asciiText(const char* text) { return std::u16string(text, text + std::char_traits<char>::length(text)); }
+
+void traceNotRecorded(const InstallChannelPlatform& platform, const char* reason) {
+  platform.trace(u"Install channel not recorded: " + asciiText(reason) + u"\r\n");
+}
+
+// Loads the record file, sets the channel and writes it back; false when the
+// file was left as it was (unreadable as a whole, or not writable).
+bool rewriteRecordFile(const std::u16string& recordPath, int32_t channelId) {
+  ChannelRecordFile store;
+  if (store.load(recordPath) != 0) return false;
+  return store.saveInstallChannel(decimalText(channelId));
+}
+
+}  // namespace
+
+InstallChannelOutcome recordInstallChannelIfDue(const InstallChannelPlatform& platform,
+                                                std::u16string_view hallDirectory, int32_t channelId) {
+  if (platform.hallUsedRecently(containingDirectory(hallDirectory)) != 0)
+    return InstallChannelOutcome::SkippedRecentUse;
+
+  const std::u16string recordDirectory = platform.combinePath(std::u16string(hallDirectory), kRecordDirectory);
+  const std::u16string recordPath =
+      recordDirectory.empty() ? std::u16string() : platform.combinePath(recordDirectory, kRecordFileName);
+  if (recordPath.empty()) {
+    traceNotRecorded(platform, "the record path is too long");
+    return InstallChannelOutcome::NotWritten;
+  }
+  platform.createDirectory(recordDirectory);
+
+  try {
+    if (!rewriteRecordFile(recordPath, channelId)) {
+      traceNotRecorded(platform, "the record file could not be read whole or written");
+      return InstallChannelOutcome::NotWritten;
+    }
+  } catch (const CAtlException& error) {
+    char reason[64];
+    std::snprintf(reason, sizeof reason, "text conversion failed (HRESULT 0x%08X)", unsigned(error.m_hr));
+    traceNotRecorded(platform, reason);
+    return InstallChannelOutcome::ConversionFailed;
+  } catch (const std::bad_alloc&) {
+    traceNotRecorded(platform, "out of memory");
+    return InstallChannelOutcome::ConversionFailed;
+  }
+  platform.trace(kChannelRecordedTrace);
+  return InstallChannelOutcome::Written;
+}
