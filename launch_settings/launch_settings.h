@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "launch_settings/header_settings.h"
+
 // Plain value record of the 36 launch settings, in their declared order. It
 // owns its strings; copies are deep. Default construction gives "nothing was
 // said": every number 0 except miniType -1, every flag false, every string empty.
@@ -51,3 +53,11 @@ struct LaunchSettings {
 
 // The settings read from the command line alone.
 using CommandLineSettings = LaunchSettings;
+
+// Merges the two readings into the launch settings. A stamped copy (header
+// channel non-zero) takes every header-backed field from the header, except a
+// non-zero command-line sub-channel; an unstamped copy prefers the command
+// line's non-zero numbers and given miniType, and ORs the switches (autoInstall
+// also follows the merged silent). Fields without a header twin come from the
+// command line. Pure: no failure.
+LaunchSettings mergeLaunchSettings(const HeaderSettings& header, const CommandLineSettings& commandLine);

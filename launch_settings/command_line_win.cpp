@@ -1,0 +1,33 @@
+#include "launch_settings/command_line_win.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/wide_win.h"
+
+namespace {
+
+struct LocalFreer {
+  void operator()(wchar_t** block) const { LocalFree(block); }
+};
+
+}  // namespace
+
+CommandLineTokens splitCommandLine(const wchar_t* commandLine) {
+  int count = 0;
+  const std::unique_ptr<wchar_t*, LocalFreer> argv(CommandLineToArgvW(commandLine, &count));
+  if (!argv || count <= 0) return {};
+  std::vector<std::u16string> arguments;
+  arguments.reserve(size_t(count));
+  for (int i = 0; i < count; ++i) arguments.emplace_back(as_u16cstr(argv.get()[i]));
+  return CommandLineTokens(arguments);
+}
+
+CommandLineSettings parseCommandLine() {
+  const std::wstring commandLine = GetCommandLineW();
+  return readCommandLineSettings(splitCommandLine(commandLine.c_str()));
+}
