@@ -1,4 +1,18 @@
-// Placeholder entry until start-up lands: ends at once with exit code 0.
+// channel_launcher.exe: start-up, then the header self-test or the normal run.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include <exception>
+
+#include "launch_flow/startup.h"
+#include "launch_flow/startup_win.h"
+#include "launch_settings/launch_settings_win.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  try {
+    runStartup();
+    if (processLaunchSettings().testDosHeaderAttribute) return runHeaderSelfTest();
+    return 0;
+  } catch (...) {
+    return reportRunFailure(std::current_exception());
+  }
+}

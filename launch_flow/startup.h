@@ -1,8 +1,31 @@
 // Start-up: builds the launch settings once and publishes them process-wide.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 #include "launch_settings/launch_settings.h"
 
 // The process-wide settings: defaults until start-up has run, then the merged
 // record, read-only for the rest of the run.
 const LaunchSettings& processLaunchSettings();
+
+// Exit codes of a run that could not finish its mode (0..15 belong to the
+// header self-test and the normal run).
+enum LauncherFailureExit : int {
+  kExitHeaderUnreadable = 100,  // the program's own file could not be read
+  kExitOutOfMemory = 101,       // memory ran out
+  kExitUnexpectedError = 102,   // any other error
+};
+
+// The first trace line of every run, naming the application and the channel:
+// "获取到的拉活包——appid：<appId>, channelID:<channelId>." and CR LF.
+std::wstring startupTraceLine(int32_t appId, int32_t channelId);
+
+// The trace line of a run that ends with kExitHeaderUnreadable: the failed
+// call, its error code and the system's text for it (may be empty).
+std::wstring headerFailureTraceLine(std::string_view step, uint32_t code, std::wstring_view systemText);
+
+// The trace line of a run that ends with kExitOutOfMemory or kExitUnexpectedError.
+std::wstring failureTraceLine(std::string_view what);
