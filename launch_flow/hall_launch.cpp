@@ -1,6 +1,7 @@
 #include "launch_flow/hall_launch.h"
 
 #include "launch_flow/decimal_text.h"
+#include "launch_flow/install_channel.h"
 #include "launch_flow/path_text.h"
 
 namespace {
@@ -8,7 +9,7 @@ namespace {
 void launchInstalledHall(const HallLaunchPlatform& platform, const std::u16string& hallDirectory,
                          const std::u16string& hallExecutable, int32_t appId) {
   platform.recordInstallChannelIfDue(hallDirectory);
-  platform.trace(kChannelRecordedLine);
+  platform.trace(kChannelRecordedTrace);  // whether or not the step wrote the file
   platform.shellStart(hallExecutable, std::u16string(kHallStartParameter));
   if (!waitForHallWindow(platform)) return;
   platform.shellStart(hallExecutable, hallStartParameter(appId));

@@ -21,8 +21,6 @@ inline constexpr std::u16string_view kSoftwareManagerArguments =
 inline constexpr std::u16string_view kDownloadMessageText =
     u"\u542f\u52a8\u5931\u8d25\uff0c\u8bf7\u4e0b\u8f7dLudora\u5927\u5385";  // 启动失败，请下载Ludora大厅
 inline constexpr std::u16string_view kDownloadMessageCaption = u"Ludora\u5927\u5385";  // Ludora大厅
-inline constexpr std::u16string_view kChannelRecordedLine =
-    u"\u5df2\u7ecf\u66ff\u6362\u5927\u5385\u6e20\u9053\u53f7";  // 已经替换大厅渠道号
 inline constexpr std::u16string_view kPollLinePrefix = u"1234567";
 inline constexpr std::u16string_view kNoHallSeparatorLine = u"-------------------------\r\n";
 inline constexpr int32_t kWaitPolls = 120;  // polls 1..119 look; poll 120 only ends the wait
