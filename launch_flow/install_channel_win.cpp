@@ -1,3 +1,31 @@
 #include "launch_flow/install_channel_win.h"
 
-void recordInstallChannelIfDue(const std::wstring&) {}
+#include <windows.h>
+#include <shlobj.h>
+
+#include "common/wide_win.h"
+#include "launch_flow/hall_recent_use_win.h"
+#include "launch_flow/install_channel.h"
+#include "launch_flow/path_combine_win.h"
+#include "launch_flow/startup.h"
+
+namespace {
+
+InstallChannelPlatform windowsInstallChannelPlatform() {
+  InstallChannelPlatform platform;
+  platform.hallUsedRecently = [](const std::u16string& parentDirectory) {
+    return hallUsedRecently(std::wstring(as_wview(parentDirectory)));
+  };
+  platform.combinePath = combinePath;
+  // SHCreateDirectory (shell32 ordinal 165) creates every missing parent too.
+  platform.createDirectory = [](const std::u16string& directory) { SHCreateDirectory(nullptr, as_wcstr(directory)); };
+  platform.trace = [](std::u16string_view line) { OutputDebugStringW(as_wcstr(std::u16string(line))); };
+  return platform;
+}
+
+}  // namespace
+
+void recordInstallChannelIfDue(const std::wstring& hallDirectory) {
+  recordInstallChannelIfDue(windowsInstallChannelPlatform(), as_u16view(hallDirectory),
+                            processLaunchSettings().channelId);
+}

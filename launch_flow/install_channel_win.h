@@ -4,6 +4,9 @@
 
 #include <string>
 
-// Leaves the hall's install-channel file as it is: this build records no
-// install channel, whatever `hallDirectory` holds.
+// Writes the process-wide channel into "config\original\InsChannel.as" under
+// `hallDirectory` unless the hall's GPU cache shows use within 30 days (see
+// install_channel.h for what is written, traced and kept). Creates the record
+// folder with its parents. May leave the hall's cache directory as the
+// process's current directory.
 void recordInstallChannelIfDue(const std::wstring& hallDirectory);
