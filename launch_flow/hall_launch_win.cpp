@@ -2,13 +2,14 @@
 
 #include <windows.h>
 #include <shellapi.h>
-#include <shlwapi.h>
+#include <shlwapi.h>  // PathFileExistsW
 
 #include <vector>
 
 #include "common/wide_win.h"
 #include "launch_flow/hall_window_win.h"
 #include "launch_flow/install_channel_win.h"
+#include "launch_flow/path_combine_win.h"
 #include "launch_flow/process_start_win.h"
 #include "launch_flow/registry_path_win.h"
 #include "launch_flow/startup.h"
@@ -22,15 +23,6 @@ constexpr wchar_t kManagerUninstallKey[] =
 constexpr wchar_t kUninstallValue[] = L"UninstallString";
 
 std::u16string fromWide(const std::wstring& text) { return std::u16string(as_u16view(text)); }
-
-// PathCombineW in path-sized buffers; texts that do not fit give an empty result.
-std::u16string combinePath(const std::u16string& directory, std::u16string_view fileName) {
-  if (directory.size() > kMaxPathLength || fileName.size() > kMaxPathLength) return {};
-  const std::u16string name(fileName);
-  wchar_t combined[MAX_PATH] = {};
-  if (PathCombineW(combined, as_wcstr(directory), as_wcstr(name)) == nullptr) return {};
-  return std::u16string(as_u16cstr(combined));
-}
 
 void startFromCommandLine(const std::u16string& commandLine) {
   std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
