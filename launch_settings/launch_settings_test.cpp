@@ -12,15 +12,6 @@ HeaderSettings stamped(int32_t channel) {
   return header;
 }
 
-TEST(LaunchSettings, DefaultsSayNothingWasGiven) {
-  const LaunchSettings settings;
-  EXPECT_EQ(settings.miniType, -1);
-  EXPECT_EQ(settings.channelId, 0);
-  EXPECT_EQ(settings.uin, 0);
-  EXPECT_FALSE(settings.silent);
-  EXPECT_TRUE(settings.extraParams.empty());
-}
-
 TEST(LaunchSettings, AStampedCopyTakesTheStampOverTheCommandLine) {
   HeaderSettings header = stamped(1101010001);
   const LaunchSettings merged =
@@ -125,17 +116,6 @@ TEST(LaunchSettings, FieldsWithoutAStampComeFromTheCommandLineOnly) {
     merged.autoInstall = original.autoInstall;
     EXPECT_EQ(merged, commandLine) << channel;
   }
-}
-
-TEST(LaunchSettings, CopiesAreDeepAndSelfAssignmentKeepsTheRecord) {
-  LaunchSettings a;
-  a.url = u"http://example/\u4e2d";
-  LaunchSettings b = a;
-  b.url[0] = u'H';
-  EXPECT_EQ(a.url[0], u'h');
-  LaunchSettings& alias = a;
-  a = alias;
-  EXPECT_EQ(a.url, u"http://example/\u4e2d");
 }
 
 }  // namespace
