@@ -6,6 +6,14 @@
 
 namespace {
 
+// "ludora.exe" in `hallDirectory`; empty when there is no directory (a bare
+// name would find whatever ludora.exe lies in the current directory) or the
+// path cannot be formed (too long). An empty path names nothing to start.
+std::u16string hallExecutablePath(const HallLaunchPlatform& platform, const std::u16string& hallDirectory) {
+  if (hallDirectory.empty()) return {};
+  return platform.combinePath(hallDirectory, kHallExecutableName);
+}
+
 void launchInstalledHall(const HallLaunchPlatform& platform, const std::u16string& hallDirectory,
                          const std::u16string& hallExecutable, int32_t appId) {
   platform.recordInstallChannelIfDue(hallDirectory);
@@ -22,8 +30,7 @@ void launchThroughSoftwareManager(const HallLaunchPlatform& platform, int32_t ap
   const std::u16string manager = platform.combinePath(managerDirectory, kSoftwareManagerName);
   platform.startProcess(buildCommandLine(manager, kSoftwareManagerArguments));
   if (!waitForHallWindow(platform)) return;
-  const std::u16string hallExecutable = platform.combinePath(platform.readHallDirectory(), kHallExecutableName);
-  // An empty path names nothing to start (the directory was too long to combine).
+  const std::u16string hallExecutable = hallExecutablePath(platform, platform.readHallDirectory());
   if (hallExecutable.empty()) return;
   platform.shellStart(hallExecutable, hallStartParameter(appId));
 }
@@ -43,7 +50,7 @@ void launchWithoutHall(const HallLaunchPlatform& platform, int32_t channelId, in
 
 void runHallLaunch(const HallLaunchPlatform& platform, int32_t channelId, int32_t appId) {
   const std::u16string hallDirectory = platform.readHallDirectory();
-  const std::u16string hallExecutable = platform.combinePath(hallDirectory, kHallExecutableName);
+  const std::u16string hallExecutable = hallExecutablePath(platform, hallDirectory);
   if (!hallExecutable.empty() && platform.fileExists(hallExecutable)) {
     launchInstalledHall(platform, hallDirectory, hallExecutable, appId);
   } else {

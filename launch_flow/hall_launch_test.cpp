@@ -163,10 +163,10 @@ FakePlatform managedChannel(int windowAtLook) {
   return fake;
 }
 
+// The first read finds no hall directory: the not-installed branch, with no
+// look for a bare "ludora.exe" in the current directory.
 const Events kManagerStartEvents = {
     u"readHall",
-    u"combine |ludora.exe",
-    u"exists ludora.exe",
     u"trace -------------------------\r\n",
     u"trace 1101010001",
     u"trace 1101010001",
@@ -196,17 +196,36 @@ TEST(HallLaunchNotInstalled, MissingOrEmptyUninstallValueStillStartsTheManagerBy
   FakePlatform fake = managedChannel(1);
   fake.uninstallValue.clear();
   runHallLaunch(fake.platform(), kSoftwareManagerChannel, 0);
-  EXPECT_EQ(fake.events[7], u"combine |HalvexSoftMgr.exe");
-  EXPECT_EQ(fake.events[8],
+  EXPECT_EQ(fake.events[5], u"combine |HalvexSoftMgr.exe");
+  EXPECT_EQ(fake.events[6],
             u"start HalvexSoftMgr.exe /action=showdetail_download /parent=user1204 /softdetailid=8033");
 }
 
 TEST(HallLaunchNotInstalled, NoHallStartWhenTheHallPathCannotBeFormed) {
   FakePlatform fake = managedChannel(1);
+  fake.hallDirectories.front() = u"D:\\Too Long";
   fake.combineFails = true;
   runHallLaunch(fake.platform(), kSoftwareManagerChannel, 0);
   EXPECT_EQ(fake.events.back(), u"combine E:\\Neu Hall\\|ludora.exe");
+  EXPECT_EQ(fake.events[1], u"combine D:\\Too Long|ludora.exe");
   EXPECT_EQ(fake.events[2], u"trace -------------------------\r\n");  // no existence test of an empty path
+}
+
+// An empty hall directory is no hall, even where the current directory holds
+// a "ludora.exe" that a bare name would find; the same holds for the read
+// after the software manager's window showed up.
+TEST(HallLaunchNotInstalled, EmptyHallDirectoryIsNoHallEvenWithLudoraInTheCurrentDirectory) {
+  FakePlatform other;
+  other.existingFile = u"ludora.exe";
+  runHallLaunch(other.platform(), 5, 2001);
+  EXPECT_EQ(other.events, (Events{u"readHall", u"trace -------------------------\r\n", u"trace 5",
+                                  u"trace 1101010001", kBox}));
+
+  FakePlatform managed = managedChannel(1);
+  managed.existingFile = u"ludora.exe";
+  managed.hallDirectories = {u"", u""};
+  runHallLaunch(managed.platform(), kSoftwareManagerChannel, 0);
+  EXPECT_EQ(managed.events, concat({kManagerStartEvents, waitEvents(1), {u"readHall"}}));
 }
 
 TEST(HallStartParameter, AppendsTheApplicationNumberWhenNonZero) {
