@@ -7,165 +7,30 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <chrono>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "launch_flow/hall_window_win.h"
-#include "launch_flow/startup_e2e_support_win.h"
+#include "launch_flow/launch_e2e_support_win.h"
 #include "tests/support/trace_capture_win.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using Lines = std::vector<std::wstring>;
 
-constexpr wchar_t kHallKey[] = L"Software\\Korvani\\Ludora\\SYS";
-constexpr wchar_t kHallValue[] = L"CorvelHallDirectory";
-constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\HalvexMgr";
-constexpr wchar_t kUninstallValue[] = L"UninstallString";
-constexpr wchar_t kRecordedLine[] = L"\u5df2\u7ecf\u66ff\u6362\u5927\u5385\u6e20\u9053\u53f7";
-constexpr wchar_t kSeparatorLine[] = L"-------------------------\r\n";
 constexpr wchar_t kManagerArguments[] = L" /action=showdetail_download /parent=user1204 /softdetailid=8033";
 constexpr wchar_t kBoxText[] = L"\u542f\u52a8\u5931\u8d25\uff0c\u8bf7\u4e0b\u8f7dLudora\u5927\u5385";
 constexpr wchar_t kBoxCaption[] = L"Ludora\u5927\u5385";
 constexpr int32_t kSoftwareManagerChannel = 1101010001;
 
-// One line of the stand-ins' log.
-struct Start {
-  std::wstring program;
-  DWORD processId = 0;
-  std::wstring commandLine;
-  std::wstring directory;
-};
-
-// A program built into the test programs' folder (tests/programs).
-std::wstring testProgram(const std::wstring& fileName) {
-  wchar_t full[MAX_PATH] = {};
-  GetFullPathNameW((testProgramFolder() + L"..\\tests\\programs\\" + fileName).c_str(), MAX_PATH, full, nullptr);
-  return full;
-}
-
-std::wstring wide(const std::string& utf8) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring text(size_t(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), text.data(), size);
-  return text;
-}
-
-std::wstring decimal(long long value) { return std::to_wstring(value); }
-
-std::wstring startupLine(int32_t appId, int32_t channelId) {
-  return L"\u83b7\u53d6\u5230\u7684\u62c9\u6d3b\u5305\u2014\u2014appid\uff1a" + decimal(appId) +
-         L", channelID:" + decimal(channelId) + L".\r\n";
-}
-
-Lines pollLines(int count) {
-  Lines lines;
-  for (int n = 1; n <= count; ++n) lines.push_back(L"1234567" + decimal(n) + L"\r\n");
-  return lines;
-}
-
-Lines joined(std::initializer_list<Lines> parts) {
-  Lines all;
-  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
-std::string shown(const Lines& lines) {
-  std::string text;
-  for (const auto& line : lines) text += "  " + printableLine(line) + "\n";
-  return text;
-}
-
-std::string readFile(const std::wstring& path) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string bytes(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
-  CloseHandle(file);
-  bytes.resize(read);
-  return bytes;
-}
-
-void setString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value) {
-  ASSERT_EQ(RegSetKeyValueW(root, key, name, REG_SZ, value.c_str(), DWORD((value.size() + 1) * sizeof(wchar_t))),
-            ERROR_SUCCESS);
-}
-
-void deleteValue(HKEY root, const wchar_t* key, const wchar_t* name) { RegDeleteKeyValueW(root, key, name); }
-
-// A top-level hall window of this test's own, shown until the object goes.
-class OwnHallWindow {
- public:
-  OwnHallWindow() {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"GRootViewClass";
-    RegisterClassW(&windowClass);
-    window_ = CreateWindowExW(0, L"GRootViewClass", L"own hall", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768, nullptr,
-                              nullptr, windowClass.hInstance, nullptr);
-  }
-  ~OwnHallWindow() {
-    DestroyWindow(window_);
-    UnregisterClassW(L"GRootViewClass", GetModuleHandleW(nullptr));
-  }
-
- private:
-  HWND window_ = nullptr;
-};
-
-class HallLaunchE2E : public testing::Test {
+class HallLaunchE2E : public LauncherE2E {
  protected:
+  HallLaunchE2E() : LauncherE2E(L"hall-launch-e2e") {}
+
   void SetUp() override {
-    root_ = scratch_.path().wstring() + L"\\";
-    workingDirectory_ = makeDirectory(L"cwd \u5f53\u524d");
-    log_ = root_ + L"starts.log";
-    SetEnvironmentVariableW(L"CHANNEL_TEST_LOG", log_.c_str());
-    for (const wchar_t* name : {L"LUDORA_TEST_WINDOW_MS", L"LUDORA_TEST_WINDOW_DELAY_MS",
-                                L"HALVEX_TEST_REGISTER_HALL", L"HALVEX_TEST_WINDOW_MS"})
-      SetEnvironmentVariableW(name, nullptr);
-    clearRegistry();
+    LauncherE2E::SetUp();
     ASSERT_FALSE(hallWindowShown()) << "a hall window from elsewhere is open";
-  }
-
-  void TearDown() override {
-    endStandIns();
-    clearRegistry();
-  }
-
-  static void clearRegistry() {
-    deleteValue(HKEY_CURRENT_USER, kHallKey, kHallValue);
-    deleteValue(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue);
-  }
-
-  std::wstring makeDirectory(const std::wstring& name) {
-    const std::wstring directory = root_ + name;
-    CreateDirectoryW(directory.c_str(), nullptr);
-    return directory;
-  }
-
-  // A copy of channel_launcher.exe stamped with `channelId` and `appId`.
-  std::wstring stampedLauncher(int32_t channelId, int32_t appId) {
-    const std::wstring copy = makeDirectory(L"launchers") + L"\\launcher_" + decimal(++copies_) + L".exe";
-    HeaderSettings stamp;
-    stamp.channelId = channelId;
-    stamp.appId = appId;
-    writeStampedLauncher(copy, stamp);
-    return copy;
-  }
-
-  // Copies a stand-in into `directory` (created when missing); returns its path.
-  std::wstring placeStandIn(const wchar_t* fileName, const std::wstring& directory) {
-    CreateDirectoryW(directory.c_str(), nullptr);
-    const std::wstring target = directory + L"\\" + fileName;
-    EXPECT_TRUE(CopyFileW(testProgram(fileName).c_str(), target.c_str(), FALSE));
-    return target;
   }
 
   // A hall directory holding ludora.exe; its name has spaces and Chinese characters.
@@ -174,92 +39,13 @@ class HallLaunchE2E : public testing::Test {
     placeStandIn(L"ludora.exe", hall);
     return hall;
   }
-
-  std::vector<Start> starts() const {
-    std::vector<Start> result;
-    std::istringstream file(readFile(log_));
-    std::string line;
-    while (std::getline(file, line)) {
-      std::vector<std::wstring> fields;
-      std::wstringstream stream(wide(line));
-      std::wstring field;
-      while (std::getline(stream, field, L'\t')) fields.push_back(field);
-      if (fields.size() != 5) continue;  // a line still being written
-      result.push_back({fields[0], DWORD(std::stoul(fields[1])), fields[3], fields[4]});
-    }
-    return result;
-  }
-
-  // Waits until the log holds `count` starts (stand-ins may still be starting
-  // after the launcher has ended), then a moment more for any unexpected one.
-  std::vector<Start> startsAfterWaiting(size_t count) const {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (starts().size() < count && std::chrono::steady_clock::now() < deadline) Sleep(50);
-    Sleep(300);
-    return starts();
-  }
-
-  // Ends the stand-ins that this test's runs started, by process id.
-  void endStandIns() const {
-    for (const Start& start : starts()) {
-      const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                                         start.processId);
-      if (process == nullptr) continue;
-      wchar_t image[MAX_PATH] = {};
-      DWORD size = MAX_PATH;
-      QueryFullProcessImageNameW(process, 0, image, &size);
-      const std::wstring name(image);
-      if (name.find(L"\\ludora.exe") != name.npos || name.find(L"\\HalvexSoftMgr.exe") != name.npos) {
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 5000);
-      }
-      CloseHandle(process);
-    }
-  }
-
-  // Runs a launcher copy to its end in the test's working directory.
-  Lines run(const std::wstring& launcher, std::chrono::seconds timeout = 60s) {
-    TraceCapture capture;
-    EXPECT_TRUE(capture.start(L"\"" + launcher + L"\"", workingDirectory_));
-    EXPECT_TRUE(capture.waitForExit(timeout));
-    EXPECT_EQ(capture.exitCode(), 0u);
-    return capture.lines();
-  }
-
-  ScratchFolder scratch_{L"hall-launch-e2e"};
-  std::wstring root_;  // the scratch folder, with a trailing backslash
-  std::wstring workingDirectory_;
-  std::wstring log_;
-  int copies_ = 0;
 };
-
-// The hall command line as the shell composes it: quoted path, then the parameter.
-std::wstring hallCommand(const std::wstring& hallDirectory, const std::wstring& parameter) {
-  return L"\"" + hallDirectory + L"\\ludora.exe\" " + parameter;
-}
-
-// Expects `starts` to be hall starts with these command lines, in any order
-// (two starts in quick succession may log in either order), all in `directory`.
-void expectHallStarts(const std::vector<Start>& starts, std::vector<std::wstring> commandLines,
-                      const std::wstring& directory) {
-  std::vector<std::wstring> logged;
-  for (const Start& start : starts) {
-    EXPECT_EQ(start.program, L"ludora");
-    EXPECT_EQ(start.directory, directory);
-    logged.push_back(start.commandLine);
-  }
-  std::sort(logged.begin(), logged.end());
-  std::sort(commandLines.begin(), commandLines.end());
-  EXPECT_EQ(logged, commandLines);
-}
-
-bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // No hall cache: the install-channel step writes the file and traces its line,
 // then the sequence traces its own; the hall starts in the launcher's directory.
 TEST_F(HallLaunchE2E, InstalledHallWithItsWindowOpenIsStartedTwiceAfterOnePoll) {
   const std::wstring hall = makeHall();
-  setString(HKEY_CURRENT_USER, kHallKey, kHallValue, hall);
+  setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, hall);
   OwnHallWindow window;
   const struct {
     int32_t appId;
@@ -272,17 +58,17 @@ TEST_F(HallLaunchE2E, InstalledHallWithItsWindowOpenIsStartedTwiceAfterOnePoll) 
   size_t expectedStarts = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.appId);
-    const Lines lines = run(stampedLauncher(1234, c.appId));
+    const TraceLines lines = run(stampedLauncher(1234, c.appId));
     EXPECT_EQ(lines, joined({{startupLine(c.appId, 1234), kRecordedLine, kRecordedLine}, pollLines(1)}))
         << shown(lines);
     expectedStarts += 2;
-    const std::vector<Start> log = startsAfterWaiting(expectedStarts);
+    const std::vector<StandInStart> log = startsAfterWaiting(expectedStarts);
     ASSERT_EQ(log.size(), expectedStarts);
     expectHallStarts({log.end() - 2, log.end()},
                      {hallCommand(hall, L"ludora://ENTERAPP"), hallCommand(hall, c.secondParameter)},
                      workingDirectory_);
   }
-  EXPECT_TRUE(fileExists(hall + L"\\config\\original\\InsChannel.as"));
+  EXPECT_TRUE(pathExists(hall + L"\\config\\original\\InsChannel.as"));
 }
 
 // A hall used recently: only the sequence's own line, no file, and the hall
@@ -293,10 +79,10 @@ TEST_F(HallLaunchE2E, InstalledHallIsStartedAgainOnceItsWindowShows) {
   makeDirectory(L"xwv_cache");
   makeDirectory(L"xwv_cache\\GPUCache");
   CloseHandle(CreateFileW((cache + L"\\data_1").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  setString(HKEY_CURRENT_USER, kHallKey, kHallValue, hall + L"\\");  // a trailing backslash is fine too
+  setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, hall + L"\\");  // a trailing backslash is fine too
   SetEnvironmentVariableW(L"LUDORA_TEST_WINDOW_DELAY_MS", L"1500");
   SetEnvironmentVariableW(L"LUDORA_TEST_WINDOW_MS", L"30000");
-  const Lines lines = run(stampedLauncher(77, 2001));
+  const TraceLines lines = run(stampedLauncher(77, 2001));
   ASSERT_GE(lines.size(), 4u) << shown(lines);
   const int polls = int(lines.size()) - 2;
   EXPECT_GE(polls, 2);  // the window shows 1.5 s after the start, so poll 1 cannot see it
@@ -305,7 +91,7 @@ TEST_F(HallLaunchE2E, InstalledHallIsStartedAgainOnceItsWindowShows) {
   expectHallStarts(startsAfterWaiting(2),
                    {hallCommand(hall, L"ludora://ENTERAPP"), hallCommand(hall, L"ludora://ENTERAPP APPID:2001")},
                    cache);
-  EXPECT_FALSE(fileExists(hall + L"\\config\\original\\InsChannel.as"));
+  EXPECT_FALSE(pathExists(hall + L"\\config\\original\\InsChannel.as"));
 }
 
 // Finds the launcher's message box: a visible dialog (class "#32770") of that process.
@@ -358,22 +144,49 @@ std::vector<std::wstring> staticTexts(HWND box) {
   return texts;
 }
 
+// Runs `launcher` in `workingDirectory` to its download message box, checks the
+// box, presses OK and returns the trace lines once the launcher has ended.
+TraceLines runToTheDownloadBox(const std::wstring& launcher, const std::wstring& workingDirectory) {
+  TraceCapture capture;
+  EXPECT_TRUE(capture.start(L"\"" + launcher + L"\"", workingDirectory));
+  const HWND box = findMessageBox(capture.processId());
+  EXPECT_NE(box, nullptr);
+  if (box == nullptr) return capture.lines();
+  EXPECT_EQ(windowText(box), kBoxCaption);
+  EXPECT_EQ(staticTexts(box), std::vector<std::wstring>{kBoxText});
+  EXPECT_FALSE(capture.exitCode().has_value());  // the box holds the launcher
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(box, IDOK)));
+  EXPECT_TRUE(capture.waitForExit(30s));
+  EXPECT_EQ(capture.exitCode(), 0u);
+  return capture.lines();
+}
+
+TraceLines downloadBoxLines(int32_t channel) {
+  return {startupLine(2001, channel), kSeparatorLine, decimal(channel), L"1101010001"};
+}
+
 TEST_F(HallLaunchE2E, WithoutTheHallOtherChannelsAskForTheDownloadAndStartNothing) {
   for (int32_t channel : {1234, -7}) {
     SCOPED_TRACE(channel);
-    TraceCapture capture;
-    ASSERT_TRUE(capture.start(L"\"" + stampedLauncher(channel, 2001) + L"\"", workingDirectory_));
-    const HWND box = findMessageBox(capture.processId());
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(windowText(box), kBoxCaption);
-    EXPECT_EQ(staticTexts(box), std::vector<std::wstring>{kBoxText});
-    EXPECT_FALSE(capture.exitCode().has_value());  // the box holds the launcher
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(box, IDOK)));
-    ASSERT_TRUE(capture.waitForExit(30s));
-    EXPECT_EQ(capture.exitCode(), 0u);
-    EXPECT_EQ(capture.lines(), (Lines{startupLine(2001, channel), kSeparatorLine, decimal(channel), L"1101010001"}))
-        << shown(capture.lines());
+    const TraceLines lines = runToTheDownloadBox(stampedLauncher(channel, 2001), workingDirectory_);
+    EXPECT_EQ(lines, downloadBoxLines(channel)) << shown(lines);
   }
+  Sleep(500);
+  EXPECT_TRUE(starts().empty());
+}
+
+// No hall directory in the registry (no value, or an empty one) is no hall,
+// even when the launcher's working directory holds a ludora.exe that a bare
+// name would find: nothing is recorded there and nothing is started.
+TEST_F(HallLaunchE2E, WithoutAHallDirectoryALudoraInTheWorkingDirectoryIsNotTheHall) {
+  placeStandIn(L"ludora.exe", workingDirectory_);
+  for (bool emptyValue : {false, true}) {
+    SCOPED_TRACE(emptyValue ? "empty value" : "no value");
+    if (emptyValue) setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, L"");
+    const TraceLines lines = runToTheDownloadBox(stampedLauncher(1234, 2001), workingDirectory_);
+    EXPECT_EQ(lines, downloadBoxLines(1234)) << shown(lines);
+  }
+  EXPECT_FALSE(pathExists(workingDirectory_ + L"\\config"));
   Sleep(500);
   EXPECT_TRUE(starts().empty());
 }
@@ -391,15 +204,15 @@ class ThroughSoftwareManager : public HallLaunchE2E {
   }
 
   // Runs channel 1101010001 and checks its lines and the hall start after the manager's.
-  Start runAndExpectManagerThenHall(int32_t appId, const wchar_t* parameter) {
-    const Lines lines = run(stampedLauncher(kSoftwareManagerChannel, appId));
+  StandInStart runAndExpectManagerThenHall(int32_t appId, const wchar_t* parameter) {
+    const TraceLines lines = run(stampedLauncher(kSoftwareManagerChannel, appId));
     const int polls = int(lines.size()) - 4;
     EXPECT_GE(polls, 1);
     EXPECT_EQ(lines, joined({{startupLine(appId, kSoftwareManagerChannel), kSeparatorLine, L"1101010001",
                               L"1101010001"},
                              pollLines(polls)}))
         << shown(lines);
-    const std::vector<Start> log = startsAfterWaiting(2);
+    const std::vector<StandInStart> log = startsAfterWaiting(2);
     EXPECT_EQ(log.size(), 2u);
     if (log.size() != 2) return {};
     EXPECT_EQ(log[1].program, L"ludora");
@@ -415,8 +228,8 @@ class ThroughSoftwareManager : public HallLaunchE2E {
 TEST_F(ThroughSoftwareManager, QuotedUninstallValueStartsTheManagerInItsDirectory) {
   const std::wstring manager = root_ + L"Halvex \u7ba1\u5bb6";
   placeStandIn(L"HalvexSoftMgr.exe", manager);
-  setString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue, L"\"" + manager + L"\\Uninst.exe\"");
-  const Start started = runAndExpectManagerThenHall(2001, L"ludora://ENTERAPP APPID:2001");
+  setRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue, L"\"" + manager + L"\\Uninst.exe\"");
+  const StandInStart started = runAndExpectManagerThenHall(2001, L"ludora://ENTERAPP APPID:2001");
   EXPECT_EQ(started.commandLine, L"\"" + manager + L"\\HalvexSoftMgr.exe\"" + kManagerArguments);
   EXPECT_EQ(started.directory, manager);
 }
@@ -424,8 +237,8 @@ TEST_F(ThroughSoftwareManager, QuotedUninstallValueStartsTheManagerInItsDirector
 TEST_F(ThroughSoftwareManager, UnquotedUninstallValueKeepsItsDriveLetter) {
   const std::wstring manager = root_ + L"HalvexPlain";
   placeStandIn(L"HalvexSoftMgr.exe", manager);
-  setString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue, manager + L"\\Uninst.exe /S");
-  const Start started = runAndExpectManagerThenHall(0, L"ludora://ENTERAPP");
+  setRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue, manager + L"\\Uninst.exe /S");
+  const StandInStart started = runAndExpectManagerThenHall(0, L"ludora://ENTERAPP");
   const bool spaced = manager.find(L' ') != manager.npos;
   const std::wstring path = manager + L"\\HalvexSoftMgr.exe";
   EXPECT_EQ(started.commandLine, (spaced ? L"\"" + path + L"\"" : path) + kManagerArguments);
@@ -437,9 +250,9 @@ TEST_F(ThroughSoftwareManager, MissingOrEmptyUninstallValueStartsTheManagerByNam
   placeStandIn(L"HalvexSoftMgr.exe", workingDirectory_);
   for (bool empty : {false, true}) {
     SCOPED_TRACE(empty ? "empty value" : "missing value");
-    if (empty) setString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue, L"");
-    deleteValue(HKEY_CURRENT_USER, kHallKey, kHallValue);
-    const Start started = runAndExpectManagerThenHall(-5, L"ludora://ENTERAPP APPID:-5");
+    if (empty) setRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue, L"");
+    deleteRegistryValue(HKEY_CURRENT_USER, kHallKey, kHallValue);
+    const StandInStart started = runAndExpectManagerThenHall(-5, L"ludora://ENTERAPP APPID:-5");
     EXPECT_EQ(started.commandLine, std::wstring(L"HalvexSoftMgr.exe") + kManagerArguments);
     EXPECT_EQ(started.directory, workingDirectory_);
     endStandIns();
@@ -453,14 +266,14 @@ TEST_F(HallLaunchE2E, WaitsRunOutAfter120PollsInBothBranches) {
   const std::wstring hall = makeHall();
   const std::wstring manager = root_ + L"Halvex \u7ba1\u5bb6";
   placeStandIn(L"HalvexSoftMgr.exe", manager);
-  setString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue, L"\"" + manager + L"\\Uninst.exe\"");
-  setString(HKEY_CURRENT_USER, kHallKey, kHallValue, hall);
+  setRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue, L"\"" + manager + L"\\Uninst.exe\"");
+  setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, hall);
 
   TraceCapture installed;
   ASSERT_TRUE(installed.start(L"\"" + stampedLauncher(55, 9) + L"\"", workingDirectory_));
   ASSERT_TRUE(installed.waitForLine([](const std::wstring& line) { return line == kRecordedLine; }, 60s));
   // The installed run has made its choice; the next run finds no hall.
-  deleteValue(HKEY_CURRENT_USER, kHallKey, kHallValue);
+  deleteRegistryValue(HKEY_CURRENT_USER, kHallKey, kHallValue);
   TraceCapture withoutHall;
   ASSERT_TRUE(withoutHall.start(L"\"" + stampedLauncher(kSoftwareManagerChannel, 9) + L"\"", workingDirectory_));
 
@@ -475,10 +288,10 @@ TEST_F(HallLaunchE2E, WaitsRunOutAfter120PollsInBothBranches) {
                                          pollLines(120)}))
       << shown(withoutHall.lines());
   // One hall start (the installed run's first) and one manager start; no second starts.
-  const std::vector<Start> log = startsAfterWaiting(2);
+  const std::vector<StandInStart> log = startsAfterWaiting(2);
   ASSERT_EQ(log.size(), 2u);
   size_t halls = 0;
-  for (const Start& start : log) halls += start.program == L"ludora";
+  for (const StandInStart& start : log) halls += start.program == L"ludora";
   EXPECT_EQ(halls, 1u);
 }
 

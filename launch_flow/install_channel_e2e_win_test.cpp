@@ -1,0 +1,505 @@
+// End-to-end runs of channel_launcher.exe for the install-channel step, with
+// the stand-in hall and real files: the hall's GPU cache folder, with file
+// times set by the test, decides whether the channel is recorded; the record
+// file is created, or rewritten in its own encoding, enciphered, and checked
+// both through the store and byte for byte; a file the step cannot replace
+// stays as it was. Every run finds the test's own hall window in its first
+// poll, so the runs follow each other without waits.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/wide_win.h"
+#include "launch_flow/launch_e2e_support_win.h"
+#include "record_file/channel_record_file.h"
+#include "record_file/record_cipher.h"
+#include "tests/support/trace_capture_win.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Entries = ChannelRecordFile::Entries;
+
+constexpr int32_t kAppId = 2001;
+constexpr uint64_t kHour = 36'000'000'000ull;  // in FILETIME units of 100 ns
+constexpr uint64_t kDay = 24 * kHour;
+constexpr wchar_t kNotRecordedPrefix[] = L"Install channel not recorded: ";
+constexpr wchar_t kHallName[] = L"\u6e38\u620f \u5927\u5385 Hall";  // 游戏 大厅 Hall
+
+// ---- File times and files ----
+
+uint64_t currentFileTime() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return (uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+// Creates the file `path` holding `bytes`, last written at `lastWrite`, then
+// gives it `attributes`.
+void writeFileAt(const std::wstring& path, const std::string& bytes, uint64_t lastWrite,
+                 DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a test file";
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr));
+  const FILETIME time{DWORD(lastWrite), DWORD(lastWrite >> 32)};
+  EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+  CloseHandle(file);
+  EXPECT_TRUE(SetFileAttributesW(path.c_str(), attributes));
+}
+
+void writeFile(const std::wstring& path, const std::string& bytes) { writeFileAt(path, bytes, currentFileTime()); }
+
+// The names in `directory`, without "." and "..", in the listing's order.
+std::vector<std::wstring> folderNames(const std::wstring& directory) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  const HANDLE listing = FindFirstFileW((directory + L"\\*").c_str(), &found);
+  if (listing == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(listing, &found));
+  FindClose(listing);
+  return names;
+}
+
+// ---- The record file's bytes, made independently of the store ----
+
+std::string codePageBytes(UINT codePage, const std::wstring& text) {
+  const int size = WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(size_t(size), '\0');
+  WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), bytes.data(), size, nullptr, nullptr);
+  return bytes;
+}
+
+// `text` as the record file holds it in `encoding`, with the encoding's mark.
+std::string encodedText(RecordEncoding encoding, const std::wstring& text) {
+  if (encoding == CodePage936) return codePageBytes(936, text);
+  if (encoding == Utf8) return "\xEF\xBB\xBF" + codePageBytes(CP_UTF8, text);
+  std::string bytes = "\xFF\xFE";
+  for (wchar_t unit : text) {
+    bytes += char(unit & 0xFF);
+    bytes += char(unit >> 8);
+  }
+  return bytes;
+}
+
+// The store's key, as any load sets it.
+std::string cipherKey() {
+  ChannelRecordFile store;
+  store.loadBytes({});
+  return store.cipherKey();
+}
+
+const uint8_t* keyBytes() {
+  static const std::string key = cipherKey();
+  return reinterpret_cast<const uint8_t*>(key.data());
+}
+
+std::string encipher(const std::string& plain) {
+  std::string output(size_t(encipheredLength(int32_t(plain.size()))), '\0');
+  int32_t length = 0;
+  encipherBuffer(reinterpret_cast<const uint8_t*>(plain.data()), int32_t(plain.size()), keyBytes(),
+                 reinterpret_cast<uint8_t*>(output.data()), length);
+  output.resize(size_t(length));
+  return output;
+}
+
+// The plain bytes of an enciphered file; nothing when the bytes do not decipher.
+std::optional<std::string> decipher(const std::string& file) {
+  std::string plain(file.size(), '\0');
+  int32_t length = int32_t(plain.size());
+  if (decipherBuffer(reinterpret_cast<const uint8_t*>(file.data()), int32_t(file.size()), keyBytes(),
+                     reinterpret_cast<uint8_t*>(plain.data()), length) != 1)
+    return std::nullopt;
+  plain.resize(size_t(length));
+  return plain;
+}
+
+std::u16string u16(const std::wstring& text) { return std::u16string(as_u16view(text)); }
+
+// The text the launcher writes for a new file: the install channel alone.
+std::wstring channelOnlyText(int32_t channelId) {
+  return L"\r\n[installchannel]\r\nmaincid=" + decimal(channelId) + L"\r\n\r\n";
+}
+
+// A record file as the hall might keep it: a comment, an entry before any
+// section, sections in mixed case with spaces around "=", Chinese names and
+// values, and (when `withChannel`) an install channel of its own.
+std::wstring hallRecordText(bool withChannel) {
+  std::wstring text =
+      L"; \u6e20\u9053 data\r\n"
+      L"Top = 1\r\n"
+      L"[Main]\r\n"
+      L"Name = \u7b2c\u4e00 Value\r\n"
+      L"# note\r\n";
+  if (withChannel) text += L"[InstallChannel]\r\nMainCid=7\r\n";
+  return text + L"[\u5176\u4ed6]\r\nKey=\u503c\r\n";
+}
+
+// What the launcher writes back for hallRecordText: names lowercased, the
+// comments gone, the entries in key order, the channel set.
+std::wstring rewrittenHallRecordText(int32_t channelId) {
+  return L"top=1\r\n"
+         L"\r\n[installchannel]\r\nmaincid=" +
+         decimal(channelId) +
+         L"\r\n"
+         L"\r\n[main]\r\nname=\u7b2c\u4e00 Value\r\n"
+         L"\r\n[\u5176\u4ed6]\r\nkey=\u503c\r\n"
+         L"\r\n";
+}
+
+Entries rewrittenHallRecordEntries(int32_t channelId) {
+  return {{u"#top", u"1"},
+          {u"installchannel#maincid", u16(decimal(channelId))},
+          {u"main#name", u"\u7b2c\u4e00 Value"},
+          {u"\u5176\u4ed6#key", u"\u503c"}};
+}
+
+// ---- Runs ----
+
+enum class Recording {
+  Written,      // the step wrote the file and traced its line
+  Skipped,      // the hall was used recently: the step did nothing
+  NotRecorded,  // due, but the file could not be replaced: one reason line
+};
+
+// A hall of its own for one run: "<parent>\游戏 大厅 Hall\ludora.exe", its
+// cache at "<parent>\xwv_cache\GPUCache", a working directory for the
+// launcher and a stand-in log, all below <parent>.
+struct Hall {
+  std::wstring parent;  // with a trailing backslash
+  std::wstring directory;
+  std::wstring registryValue;
+  std::wstring cache;
+  std::wstring recordFolder;
+  std::wstring record;
+  std::wstring workingDirectory;
+  std::wstring log;
+};
+
+class InstallChannelE2E : public LauncherE2E {
+ protected:
+  InstallChannelE2E() : LauncherE2E(L"install-channel-e2e") {}
+
+  void SetUp() override {
+    LauncherE2E::SetUp();
+    window_.emplace();
+  }
+
+  void TearDown() override {
+    // Every run started the hall exactly twice; none more since.
+    for (const std::wstring& log : logs_) {
+      const std::vector<StandInStart> logged = readStarts(log);
+      EXPECT_EQ(logged.size(), 2u) << printableLine(log);
+      ::endStandIns(logged);
+    }
+    window_.reset();
+    LauncherE2E::TearDown();
+  }
+
+  // A hall in `directory` (the folder `name` below the scratch folder when
+  // `directory` is empty), named in the registry with or without a trailing backslash.
+  Hall makeHall(const std::wstring& name, bool trailingBackslash, const std::wstring& directory = L"") {
+    Hall hall;
+    hall.directory = directory.empty() ? makeDirectory(name) + L"\\" + kHallName : directory;
+    hall.parent = hall.directory.substr(0, hall.directory.find_last_of(L'\\') + 1);
+    hall.registryValue = hall.directory + (trailingBackslash ? L"\\" : L"");
+    hall.cache = hall.parent + L"xwv_cache\\GPUCache";
+    hall.recordFolder = hall.directory + L"\\config\\original";
+    hall.record = hall.recordFolder + L"\\InsChannel.as";
+    hall.workingDirectory = hall.parent + L"cwd";
+    hall.log = hall.parent + L"starts.log";
+    placeStandIn(L"ludora.exe", hall.directory);
+    CreateDirectoryW(hall.workingDirectory.c_str(), nullptr);
+    return hall;
+  }
+
+  void makeRecordFolder(const Hall& hall) {
+    CreateDirectoryW((hall.directory + L"\\config").c_str(), nullptr);
+    CreateDirectoryW(hall.recordFolder.c_str(), nullptr);
+  }
+
+  // Runs a copy of `channelId` on `hall`; returns its trace lines once the
+  // launcher has ended and the hall's two starts are logged.
+  TraceLines launch(const Hall& hall, int32_t channelId) {
+    setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, hall.registryValue);
+    SetEnvironmentVariableW(L"CHANNEL_TEST_LOG", hall.log.c_str());
+    logs_.push_back(hall.log);
+    const TraceLines lines = run(launcher(channelId), 60s, hall.workingDirectory);
+    starts_ = waitForStarts(hall.log, 2);
+    return lines;
+  }
+
+  // Expects the run's trace: the start-up line, what the step wrote, the
+  // sequence's own line and poll 1.
+  static void expectTrace(const TraceLines& lines, int32_t channelId, Recording recording) {
+    TraceLines expected{startupLine(kAppId, channelId)};
+    if (recording == Recording::Written) expected.push_back(kRecordedLine);
+    if (recording == Recording::NotRecorded && lines.size() == 4 && lines[1].starts_with(kNotRecordedPrefix) &&
+        lines[1].ends_with(L"\r\n"))
+      expected.push_back(lines[1]);  // the reason is free text
+    expected.push_back(kRecordedLine);
+    expected.push_back(pollLines(1).front());
+    EXPECT_EQ(lines, expected) << shown(lines);
+  }
+
+  // Expects the last run's two hall starts, in `directory`.
+  void expectHallStarted(const Hall& hall, const std::wstring& directory) const {
+    ASSERT_EQ(starts_.size(), 2u);
+    expectHallStarts(starts_,
+                     {hallCommand(hall.directory, L"ludora://ENTERAPP"),
+                      hallCommand(hall.directory, L"ludora://ENTERAPP APPID:" + decimal(kAppId))},
+                     directory);
+  }
+
+  // Expects the record file to hold `text` in `encoding` (with its mark),
+  // enciphered, alone in its folder, and the store to read back `entries`.
+  static void expectRecord(const Hall& hall, RecordEncoding encoding, const std::wstring& text,
+                           const Entries& entries) {
+    const std::optional<std::string> plain = decipher(readFileBytes(hall.record));
+    ASSERT_TRUE(plain.has_value()) << "the record file is not enciphered";
+    EXPECT_EQ(*plain, encodedText(encoding, text));
+    ChannelRecordFile store;
+    EXPECT_EQ(store.load(u16(hall.record)), 0);
+    EXPECT_EQ(store.entries(), entries);
+    EXPECT_EQ(store.encoding(), encoding);
+    EXPECT_EQ(store.hasBom(), encoding == CodePage936 ? 0 : 1);
+    EXPECT_EQ(folderNames(hall.recordFolder), std::vector<std::wstring>{L"InsChannel.as"});
+  }
+
+ private:
+  // One stamped copy per channel, made on first use.
+  std::wstring launcher(int32_t channelId) {
+    auto found = launchers_.find(channelId);
+    if (found == launchers_.end()) found = launchers_.emplace(channelId, stampedLauncher(channelId, kAppId)).first;
+    return found->second;
+  }
+
+  std::optional<OwnHallWindow> window_;
+  std::map<int32_t, std::wstring> launchers_;
+  std::vector<std::wstring> logs_;
+  std::vector<StandInStart> starts_;
+};
+
+// ---- The cache folder decides ----
+
+enum class Cache {
+  Missing,
+  Empty,
+  FreshFilesInSubfolder,
+  OldFilesOnly,
+  RecentHiddenAmongOld,
+  FutureFileAmongOld,
+  FileInItsPlace,  // "GPUCache" is a file; the launcher's own folder holds a fresh file
+};
+
+void prepareCache(const Hall& hall, Cache cache) {
+  if (cache == Cache::Missing) return;
+  const uint64_t now = currentFileTime();
+  CreateDirectoryW((hall.parent + L"xwv_cache").c_str(), nullptr);
+  if (cache == Cache::FileInItsPlace) {
+    writeFileAt(hall.cache, "not a folder", now - 40 * kDay);
+    writeFileAt(hall.workingDirectory + L"\\fresh", "fresh", now);
+    return;
+  }
+  CreateDirectoryW(hall.cache.c_str(), nullptr);
+  if (cache == Cache::FreshFilesInSubfolder) {
+    CreateDirectoryW((hall.cache + L"\\index-dir").c_str(), nullptr);
+    writeFileAt(hall.cache + L"\\index-dir\\the-real-index", "fresh", now);
+  }
+  if (cache == Cache::OldFilesOnly || cache == Cache::RecentHiddenAmongOld || cache == Cache::FutureFileAmongOld) {
+    // Thirty days and an hour old, older, and a hidden one: none counts.
+    writeFileAt(hall.cache + L"\\data_0", "old", now - 30 * kDay - kHour);
+    writeFileAt(hall.cache + L"\\data_1", "old", now - 400 * kDay);
+    writeFileAt(hall.cache + L"\\index", "old", now - 31 * kDay, FILE_ATTRIBUTE_HIDDEN);
+  }
+  if (cache == Cache::RecentHiddenAmongOld)
+    writeFileAt(hall.cache + L"\\f_000001", "recent", now - 29 * kDay - 23 * kHour, FILE_ATTRIBUTE_HIDDEN);
+  if (cache == Cache::FutureFileAmongOld) writeFileAt(hall.cache + L"\\f_000002", "future", now + kDay);
+}
+
+TEST_F(InstallChannelE2E, CacheFolderDecidesWhetherTheChannelIsRecorded) {
+  const struct {
+    const char* name;
+    Cache cache;
+    int32_t channelId;
+    bool trailingBackslash;
+    Recording recording;
+  } cases[] = {
+      {"no cache folder", Cache::Missing, 1101010001, false, Recording::Written},
+      {"empty cache folder", Cache::Empty, -42, true, Recording::Written},
+      {"fresh files only in a subfolder", Cache::FreshFilesInSubfolder, 5, false, Recording::Written},
+      {"old files only", Cache::OldFilesOnly, INT32_MIN, true, Recording::Written},
+      {"a recent hidden file among old ones", Cache::RecentHiddenAmongOld, 1234, false, Recording::Skipped},
+      {"a file from the future among old ones", Cache::FutureFileAmongOld, 1234, true, Recording::Skipped},
+      {"a file where the cache folder belongs", Cache::FileInItsPlace, INT32_MAX, false, Recording::Written},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Hall hall = makeHall(L"cache " + decimal(++index), c.trailingBackslash);
+    prepareCache(hall, c.cache);
+    const TraceLines lines = launch(hall, c.channelId);
+    expectTrace(lines, c.channelId, c.recording);
+    // The check leaves the cache folder current, and the hall starts there.
+    const bool cacheIsFolder = c.cache != Cache::Missing && c.cache != Cache::FileInItsPlace;
+    expectHallStarted(hall, cacheIsFolder ? hall.cache : hall.workingDirectory);
+    if (c.recording == Recording::Written) {
+      // A new file: UTF-8 with its mark, the install channel alone.
+      expectRecord(hall, Utf8, channelOnlyText(c.channelId),
+                   {{u"installchannel#maincid", u16(decimal(c.channelId))}});
+    } else {
+      EXPECT_FALSE(pathExists(hall.directory + L"\\config")) << "the record folder was made";
+    }
+  }
+}
+
+// ---- An existing record file keeps its encoding ----
+
+TEST_F(InstallChannelE2E, ExistingRecordFileIsRewrittenInItsEncodingAndEnciphered) {
+  constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const struct {
+    const char* name;
+    RecordEncoding encoding;
+    bool enciphered;
+    int32_t channelId;
+    bool trailingBackslash;
+    DWORD attributes;
+  } cases[] = {
+      {"code page 936, enciphered", CodePage936, true, 1101010001, false, FILE_ATTRIBUTE_NORMAL},
+      {"code page 936, plain", CodePage936, false, -7, true, FILE_ATTRIBUTE_NORMAL},
+      {"UTF-8 with mark, enciphered", Utf8, true, 1234, true, FILE_ATTRIBUTE_NORMAL},
+      {"UTF-8 with mark, plain, hidden", Utf8, false, 1101010001, false, FILE_ATTRIBUTE_HIDDEN},
+      {"UTF-16LE with mark, enciphered, hidden system", Utf16Le, true, -7, false, kHiddenSystem},
+      {"UTF-16LE with mark, plain", Utf16Le, false, 1234, true, FILE_ATTRIBUTE_NORMAL},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Hall hall = makeHall(L"encoding " + decimal(++index), c.trailingBackslash);
+    makeRecordFolder(hall);
+    // The plain files have no install channel yet; the enciphered ones have 7.
+    const std::string text = encodedText(c.encoding, hallRecordText(c.enciphered));
+    writeFileAt(hall.record, c.enciphered ? encipher(text) : text, currentFileTime(), c.attributes);
+    expectTrace(launch(hall, c.channelId), c.channelId, Recording::Written);
+    expectHallStarted(hall, hall.workingDirectory);
+    expectRecord(hall, c.encoding, rewrittenHallRecordText(c.channelId), rewrittenHallRecordEntries(c.channelId));
+    EXPECT_EQ(GetFileAttributesW(hall.record.c_str()) & kHiddenSystem, c.attributes & kHiddenSystem);
+  }
+}
+
+// A file with no entries is written in what its bytes show: code page 936
+// when empty, else the encoding of its mark.
+TEST_F(InstallChannelE2E, RecordFileWithoutEntriesIsWrittenInTheEncodingOfItsBytes) {
+  const struct {
+    const char* name;
+    std::string bytes;
+    RecordEncoding encoding;
+  } cases[] = {
+      {"empty", "", CodePage936},
+      {"a UTF-8 mark alone", "\xEF\xBB\xBF", Utf8},
+      {"a UTF-16LE mark alone, enciphered", encipher("\xFF\xFE"), Utf16Le},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Hall hall = makeHall(L"no entries " + decimal(++index), true);
+    makeRecordFolder(hall);
+    writeFile(hall.record, c.bytes);
+    expectTrace(launch(hall, 77), 77, Recording::Written);
+    expectRecord(hall, c.encoding, channelOnlyText(77), {{u"installchannel#maincid", u"77"}});
+  }
+}
+
+// ---- Files the step must leave alone ----
+
+TEST_F(InstallChannelE2E, RecordFileThatCannotBeReplacedIsLeftAsItWas) {
+  const std::string original = encipher(encodedText(Utf8, hallRecordText(true)));
+  const struct {
+    const char* name;
+    void (*prepare)(const Hall& hall, const std::string& original);
+  } cases[] = {
+      {"read-only file",
+       [](const Hall& hall, const std::string& bytes) {
+         writeFileAt(hall.record, bytes, currentFileTime(), FILE_ATTRIBUTE_READONLY);
+       }},
+      {"a folder in its place",
+       [](const Hall& hall, const std::string&) {
+         CreateDirectoryW(hall.record.c_str(), nullptr);
+         writeFile(hall.record + L"\\inside", "kept");
+       }},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ++index;
+    const Hall hall = makeHall(L"unwritable " + decimal(index), index % 2 == 0);
+    makeRecordFolder(hall);
+    c.prepare(hall, original);
+    expectTrace(launch(hall, 1234), 1234, Recording::NotRecorded);
+    expectHallStarted(hall, hall.workingDirectory);
+    EXPECT_EQ(folderNames(hall.recordFolder), std::vector<std::wstring>{L"InsChannel.as"}) << "a temporary file stayed";
+    const DWORD attributes = GetFileAttributesW(hall.record.c_str());
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      EXPECT_EQ(folderNames(hall.record), std::vector<std::wstring>{L"inside"});
+      EXPECT_EQ(readFileBytes(hall.record + L"\\inside"), "kept");
+    } else {
+      EXPECT_EQ(attributes & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
+      EXPECT_EQ(readFileBytes(hall.record), original);
+      SetFileAttributesW(hall.record.c_str(), FILE_ATTRIBUTE_NORMAL);  // so that the scratch folder can go
+    }
+  }
+}
+
+// Another program holds the file open without sharing it: the launcher cannot
+// read it whole, so it must not replace it with the channel alone.
+TEST_F(InstallChannelE2E, RecordFileHeldOpenByAnotherProgramIsLeftAsItWas) {
+  const Hall hall = makeHall(L"held", false);
+  makeRecordFolder(hall);
+  const std::string original = encipher(encodedText(Utf16Le, hallRecordText(true)));
+  writeFile(hall.record, original);
+  const HANDLE held = CreateFileW(hall.record.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const TraceLines lines = launch(hall, 1234);
+  CloseHandle(held);
+  expectTrace(lines, 1234, Recording::NotRecorded);
+  expectHallStarted(hall, hall.workingDirectory);
+  EXPECT_EQ(readFileBytes(hall.record), original);
+  EXPECT_EQ(folderNames(hall.recordFolder), std::vector<std::wstring>{L"InsChannel.as"});
+}
+
+// A hall directory short enough for "ludora.exe" but too long for
+// "config\original\InsChannel.as": the hall starts, nothing is made.
+TEST_F(InstallChannelE2E, RecordPathBeyondThePathLimitIsNotRecorded) {
+  const Hall hall = makeHall(L"", true, scratch_.deepPath(236, kHallName));
+  ASSERT_LE((hall.directory + L"\\ludora.exe").size(), size_t(MAX_PATH - 1));
+  ASSERT_GT(hall.record.size(), size_t(MAX_PATH - 1));
+  expectTrace(launch(hall, 1234), 1234, Recording::NotRecorded);
+  expectHallStarted(hall, hall.workingDirectory);
+  EXPECT_FALSE(pathExists(hall.directory + L"\\config"));
+}
+
+// Recent use: the file is not touched, whatever it holds.
+TEST_F(InstallChannelE2E, RecentUseLeavesAnExistingRecordFileAlone) {
+  const Hall hall = makeHall(L"recent", true);
+  prepareCache(hall, Cache::RecentHiddenAmongOld);
+  makeRecordFolder(hall);
+  const std::string original = encipher(encodedText(CodePage936, hallRecordText(true)));
+  writeFileAt(hall.record, original, currentFileTime() - 100 * kDay);
+  expectTrace(launch(hall, 1234), 1234, Recording::Skipped);
+  expectHallStarted(hall, hall.cache);
+  EXPECT_EQ(readFileBytes(hall.record), original);
+  EXPECT_EQ(folderNames(hall.recordFolder), std::vector<std::wstring>{L"InsChannel.as"});
+}
+
+}  // namespace
