@@ -1,229 +1,434 @@
 #include "tools/channel_stamp.h"
 
-#include <charconv>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <limits>
+#include <map>
 #include <ostream>
-#include <stdexcept>
+#include <set>
+
+#include "launch_settings/command_line.h"
+#include "launch_settings/header_self_check.h"
+#include "tools/pe_image.h"
+#include "tools/stamp_fields.h"
+#include "tools/tool_support.h"
 
 namespace {
 
-constexpr const char* kUsage =
+constexpr const char* kOverview =
+    "usage: channel_stamp COMMAND ...\n"
+    "  stamp COPY --channel N [field options] [--output OUT] [--force]\n"
+    "                         write launch settings into a copy of channel_launcher.exe\n"
+    "  show COPY              list the settings a copy carries, as the launcher reads them\n"
+    "  verify COPY -- ARGS... the launcher's header self-test, done offline\n"
+    "  batch MANIFEST.csv --template COPY --out DIR [--force]\n"
+    "                         one stamped copy per manifest row\n"
+    "'channel_stamp COMMAND --help' describes a command.\n"
+    "Exit codes: 0 done; 1..15 verify: the self-test code; 16 wrong arguments; 17 a file\n"
+    "could not be read; 18 not a Windows executable; 19 signed copy refused; 20 invalid\n"
+    "manifest (nothing written); 21 a file could not be written (the old one is unchanged).\n";
+
+constexpr const char* kStampHelp =
     "usage: channel_stamp stamp COPY --channel N [--sub-channel N] [--app-id N] [--mini-type N]\n"
-    "                     [--tag N] [--delay-start-seconds N] [--silent] [--cover-channel]\n"
-    "                     [--auto-running-disabled] [--silent-running] [--install-hall]\n"
-    "                     [--auto-check-agree-box] [--auto-install] [--no-create-shortcut]\n"
-    "                     [--show-only-first-install-page] [--output OUT]\n"
-    "       channel_stamp show COPY\n"
-    "Fields not named are stamped 0 / off. Numbers are decimal; --tag and --delay-start-seconds\n"
-    "take -32768..65535 (16 bits), --mini-type 0..65535.\n";
+    "         [--tag N] [--delay-start-seconds N] [--silent] [--cover-channel]\n"
+    "         [--auto-running-disabled] [--silent-running] [--install-hall]\n"
+    "         [--auto-check-agree-box] [--auto-install] [--no-create-shortcut]\n"
+    "         [--show-only-first-install-page] [--output OUT] [--force]\n"
+    "Writes every header-backed field into the MS-DOS header of COPY (offsets 0x1C..0x3B);\n"
+    "fields not named are stamped 0 / off. Without --output, COPY itself is changed. The\n"
+    "file is written through a temporary file and a rename, never half-written.\n"
+    "Numbers are decimal: channel, sub-channel and app-id take 32 bits, --mini-type 0..65535,\n"
+    "--tag and --delay-start-seconds -32768..65535 (16 bits).\n"
+    "COPY must be a Windows (PE) executable. Stamping changes bytes that an Authenticode\n"
+    "signature covers, so a signed COPY is refused: stamp first, sign after. --force\n"
+    "stamps it anyway, leaving a signature that no longer verifies.\n";
 
-struct FlagName {
-  const char* name;   // the option
-  const char* label;  // the field, as "show" lists it
-  bool HeaderSettings::*field;
-};
-constexpr FlagName kFlags[] = {
-    {"--silent", "silent", &HeaderSettings::silent},
-    {"--cover-channel", "coverChannel", &HeaderSettings::coverChannel},
-    {"--auto-running-disabled", "autoRunningDisabled", &HeaderSettings::autoRunningDisabled},
-    {"--silent-running", "silentRunning", &HeaderSettings::silentRunning},
-    {"--install-hall", "installHall", &HeaderSettings::installHall},
-    {"--auto-check-agree-box", "autoCheckAgreeBox", &HeaderSettings::autoCheckAgreeBox},
-    {"--auto-install", "autoInstall", &HeaderSettings::autoInstall},
-    {"--no-create-shortcut", "noCreateShortcut", &HeaderSettings::noCreateShortcut},
-    {"--show-only-first-install-page", "showOnlyFirstInstallPage", &HeaderSettings::showOnlyFirstInstallPage},
-};
+constexpr const char* kShowHelp =
+    "usage: channel_stamp show COPY\n"
+    "Lists the stamp of COPY field by field, the sub-channel the launcher takes from a\n"
+    "\"cid\" number in COPY's full path (when the stamp has a channel and no sub-channel),\n"
+    "whether COPY is signed, and the arguments that make COPY pass its header self-test.\n";
 
-// A whole decimal number within [low, high], or nothing.
-std::optional<int64_t> wholeNumber(const std::string& text, int64_t low, int64_t high) {
-  int64_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end || value < low || value > high) return std::nullopt;
-  return value;
-}
+constexpr const char* kVerifyHelp =
+    "usage: channel_stamp verify COPY [-- ARGS...]\n"
+    "Runs the launcher's header self-test offline: compares the stamp of COPY (with the\n"
+    "\"cid\" rule over COPY's full path) with the settings ARGS give, in the launcher's\n"
+    "order, prints the first field that differs and exits with the code the launcher\n"
+    "would exit with (0 when all agree, else 1..15).\n"
+    "ARGS are the launcher's arguments after its program name, one per shell word. The\n"
+    "launcher splits its own command line with CommandLineToArgvW; here the shell has\n"
+    "already split them, so quote as your shell needs (e.g. '/D=C:\\Games\\Ludora Hall').\n"
+    "The launcher runs its self-test only when TestDosHeaderAttribute is among ARGS.\n";
 
-// Stores the value of a number option; false when `name` is not one.
-bool setNumber(HeaderSettings& stamp, const std::string& name, int64_t value) {
-  if (name == "--channel") stamp.channelId = int32_t(value);
-  else if (name == "--sub-channel") stamp.subChannelId = int32_t(value);
-  else if (name == "--app-id") stamp.appId = int32_t(value);
-  else if (name == "--mini-type") stamp.miniType = int32_t(value);
-  else if (name == "--tag") stamp.tag = uint16_t(value);
-  else if (name == "--delay-start-seconds") stamp.delayStartSeconds = uint16_t(value);
-  else return false;
-  return true;
-}
+constexpr const char* kBatchHelp =
+    "usage: channel_stamp batch MANIFEST.csv --template COPY --out DIR [--force]\n"
+    "Writes one stamped copy of COPY into DIR per manifest row. The manifest is CSV: a\n"
+    "header row naming the columns, then one row per copy. Columns: output (the copy's\n"
+    "file name, required), channel (required) and any of sub-channel, app-id, mini-type,\n"
+    "tag, delay-start-seconds, silent, cover-channel, auto-running-disabled,\n"
+    "silent-running, install-hall, auto-check-agree-box, auto-install,\n"
+    "no-create-shortcut, show-only-first-install-page. Empty number cells are 0; switch\n"
+    "cells take 1/0, yes/no, true/false, on/off or empty (off). Fields may be quoted.\n"
+    "Every row is checked before any copy is written: one invalid row writes nothing.\n"
+    "Existing files of the same names in DIR are replaced. --force: as for stamp.\n";
 
-std::pair<int64_t, int64_t> rangeOf(const std::string& name) {
-  if (name == "--mini-type") return {0, 65535};
-  if (name == "--tag" || name == "--delay-start-seconds") return {-32768, 65535};
-  return {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
-}
-
-bool isNumberOption(const std::string& name) {
-  HeaderSettings scratch;
-  return setNumber(scratch, name, 0);
-}
-
-// Parses the options after "stamp COPY".
-std::variant<StampCommand, std::string> parseStampOptions(StampCommand command,
-                                                          const std::vector<std::string>& options) {
-  bool channelGiven = false;
-  for (size_t i = 0; i < options.size(); ++i) {
-    const std::string& name = options[i];
-    bool isFlag = false;
-    for (const FlagName& flag : kFlags)
-      if (name == flag.name) command.stamp.*flag.field = isFlag = true;
-    if (isFlag) continue;
-    if (name != "--output" && !isNumberOption(name)) return "unknown option " + name;
-    if (i + 1 == options.size()) return name + " needs a value";
-    const std::string& value = options[++i];
-    if (name == "--output") {
-      command.output = value;
-      continue;
-    }
-    const auto [low, high] = rangeOf(name);
-    const std::optional<int64_t> number = wholeNumber(value, low, high);
-    if (!number)
-      return name + " takes a decimal number from " + std::to_string(low) + " to " + std::to_string(high) +
-             ", not " + value;
-    setNumber(command.stamp, name, *number);
-    channelGiven = channelGiven || name == "--channel";
-  }
-  if (!channelGiven) return "stamp needs --channel";
-  return command;
+// Raises a usage error for `command`.
+[[noreturn]] void usageError(const std::string& command, const std::string& message) {
+  throw ToolError{kExitUsage, message + " (see 'channel_stamp " + command + " --help')"};
 }
 
 std::filesystem::path pathOf(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-std::vector<uint8_t> readExecutable(const std::string& path) {
-  std::ifstream in(pathOf(path), std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (bytes.size() < kDosHeaderSize || bytes[0] != 'M' || bytes[1] != 'Z')
-    throw std::runtime_error(path + " is not an MS-DOS executable (no \"MZ\" header of 64 bytes)");
+std::string utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// The full path under which the launcher would see the copy: the "cid" rule
+// searches it whole, directories included.
+std::u16string launcherPath(const std::string& copy) {
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(pathOf(copy), error);
+  return error ? toUtf16(copy) : full.u16string();
+}
+
+std::string hex(uint32_t value) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string text;
+  do {
+    text.insert(text.begin(), digits[value % 16]);
+    value /= 16;
+  } while (value != 0);
+  return "0x" + text;
+}
+
+std::string signatureText(const ExecutableInfo& info) {
+  return "an Authenticode signature (certificate table of " + std::to_string(info.certificateTableSize) +
+         " bytes at " + hex(info.certificateTableOffset) + ")";
+}
+
+// The copy's bytes, when it is a Windows executable; raises ToolError otherwise.
+std::vector<uint8_t> readExecutable(const std::string& path, ExecutableInfo& info) {
+  std::vector<uint8_t> bytes = readInputFile(path);
+  info = inspectExecutable(bytes);
+  if (!info.isExecutable()) throw ToolError{kExitBadInput, path + " is not a Windows executable: " + info.problem};
   return bytes;
 }
 
-// Writes through a temporary file beside the target, so a failed write never
-// leaves a half-written copy behind.
-void writeExecutable(const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::filesystem::path target = pathOf(path);
-  std::filesystem::path temporary = target;
-  temporary += ".stamping";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      throw std::runtime_error("cannot write " + path);
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, target, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    throw std::runtime_error("cannot replace " + path);
-  }
+// Refuses a signed copy unless `force`; with `force`, warns.
+void checkSignature(const std::string& path, const ExecutableInfo& info, bool force, std::ostream& err) {
+  if (!info.isSigned()) return;
+  if (!force)
+    throw ToolError{kExitSigned, path + " carries " + signatureText(info) +
+                                     ". Stamping changes bytes that the signature covers, so it would no longer "
+                                     "verify: stamp an unsigned copy and sign it afterwards, or give --force to "
+                                     "stamp it anyway."};
+  err << "channel_stamp: warning: " << path << " carries " << signatureText(info)
+      << "; the stamped copy's signature no longer verifies: sign it again.\n";
 }
 
-// One line of the listing: the label padded to a column, then the value.
+// One line of a listing: the label padded to a column, then the value.
 void listLine(std::ostream& out, const std::string& label, const std::string& value) {
-  out << label << std::string(label.size() < 26 ? 26 - label.size() : 1, ' ') << value << "\n";
+  out << label << std::string(label.size() < 30 ? 30 - label.size() : 1, ' ') << value << "\n";
 }
 
-void describe(std::ostream& out, const HeaderSettings& stamp, const HeaderSettings& asRead) {
-  listLine(out, "channelId", std::to_string(stamp.channelId));
-  std::string subChannel = std::to_string(stamp.subChannelId);
-  if (asRead.subChannelId != stamp.subChannelId)
-    subChannel += "  (the launcher reads " + std::to_string(asRead.subChannelId) + " from \"cid\" in this path)";
-  listLine(out, "subChannelId", subChannel);
-  listLine(out, "appId", std::to_string(stamp.appId));
-  listLine(out, "miniType", std::to_string(stamp.miniType));
-  listLine(out, "tag", std::to_string(stamp.tag));
-  listLine(out, "delayStartSeconds", std::to_string(stamp.delayStartSeconds));
-  for (const FlagName& flag : kFlags) listLine(out, flag.label, stamp.*flag.field ? "yes" : "no");
-  std::string arguments;
-  for (const std::string& argument : selfTestArguments(asRead)) arguments += (arguments.empty() ? "" : " ") + argument;
-  listLine(out, "self-test arguments", arguments);
+std::string joined(const std::vector<std::string>& words) {
+  std::string text;
+  for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
+  return text;
 }
 
-int runCommand(const StampCommand& command, std::ostream& out) {
-  std::vector<uint8_t> bytes = readExecutable(command.copy);
-  std::string shown = command.copy;
-  if (command.action == StampCommand::Action::Stamp) {
-    writeStamp(bytes, command.stamp);
-    shown = command.output.empty() ? command.copy : command.output;
-    writeExecutable(shown, bytes);
-    out << "stamped " << shown << "\n";
+void describe(std::ostream& out, const std::string& path, const std::vector<uint8_t>& bytes,
+              const ExecutableInfo& info) {
+  const HeaderSettings stamp = decodeStamp(bytes);
+  const HeaderSettings asRead = decodeHeaderSettings(bytes, launcherPath(path));
+  listLine(out, "file", path);
+  listLine(out, "executable", std::string(kindName(info.kind)) + (info.isSigned() ? ", signed" : ", not signed"));
+  for (const StampField& field : stampFields()) {
+    std::string value = fieldValueText(field, stamp);
+    if (field.get(asRead) != field.get(stamp))
+      value += "  (the launcher reads " + fieldValueText(field, asRead) + " from \"cid\" in this path)";
+    listLine(out, field.label, value);
   }
-  const std::u16string where = std::filesystem::absolute(pathOf(shown)).u16string();
-  describe(out, decodeStamp(bytes), decodeHeaderSettings(bytes, where));
-  return 0;
+  listLine(out, "self-test arguments", joined(selfTestArguments(asRead)));
+}
+
+int stampCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  const StampRequest request = parseStampRequest(arguments);
+  ExecutableInfo info;
+  std::vector<uint8_t> bytes = readExecutable(request.copy, info);
+  checkSignature(request.copy, info, request.force, err);
+  writeStamp(bytes, request.stamp);
+  const std::string target = request.output.empty() ? request.copy : request.output;
+  writeOutputFile(target, bytes);
+  out << "stamped " << target << "\n";
+  describe(out, target, bytes, info);
+  return kExitDone;
+}
+
+int showCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&) {
+  if (arguments.size() != 1) usageError("show", "show takes one COPY");
+  ExecutableInfo info;
+  const std::vector<uint8_t> bytes = readExecutable(arguments[0], info);
+  describe(out, arguments[0], bytes, info);
+  return kExitDone;
+}
+
+int verifyCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  if (arguments.empty()) usageError("verify", "verify needs COPY");
+  if (arguments.size() > 1 && arguments[1] != "--") usageError("verify", "put -- between COPY and the launcher's arguments");
+  const std::string& copy = arguments[0];
+  ExecutableInfo info;
+  const std::vector<uint8_t> bytes = readExecutable(copy, info);
+  const std::u16string programPath = launcherPath(copy);
+  const HeaderSettings header = decodeHeaderSettings(bytes, programPath);
+
+  std::vector<std::u16string> split = {programPath};
+  for (size_t i = 2; i < arguments.size(); ++i) split.push_back(toUtf16(arguments[i]));
+  const CommandLineTokens tokens(split);
+  if (!tokens.hasFlag(u"TestDosHeaderAttribute"))
+    err << "channel_stamp: note: without TestDosHeaderAttribute among its arguments the launcher runs "
+           "its launch sequence, not this self-test\n";
+  const CommandLineSettings commandLine = readCommandLineSettings(tokens);
+  const int code = headerSelfTestCode(header, commandLine);
+  if (code == 0) {
+    out << "self-test code 0: the stamp and the command line agree on all 15 fields\n";
+    return code;
+  }
+  const StampField* field = fieldOfSelfTestCode(code);
+  out << "self-test code " << code << ": " << (field ? field->label : "?") << " differs: stamp "
+      << (field ? fieldValueText(*field, header) : "?") << ", command line "
+      << (field ? fieldValueText(*field, commandLine) : "?") << "\n";
+  return code;
+}
+
+// The value of the option at `at` (the next argument); raises a usage error when there is none.
+const std::string& optionValue(const std::string& command, const std::vector<std::string>& arguments, size_t& at) {
+  if (at + 1 >= arguments.size()) usageError(command, arguments[at] + " needs a value");
+  return arguments[++at];
+}
+
+std::string trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+std::string lowered(std::string text) {
+  std::ranges::transform(text, text.begin(), asciiLower);
+  return text;
+}
+
+std::string rowName(const CsvRecord& record, size_t row) {
+  return "row " + std::to_string(row) + " (line " + std::to_string(record.line) + ")";
+}
+
+// The manifest's columns by position: a field, or nullptr for "output".
+// Raises nothing; adds a message to `faults` for each bad column.
+std::vector<const StampField*> manifestColumns(const CsvRecord& header, std::vector<std::string>& faults,
+                                               size_t& outputColumn) {
+  std::vector<const StampField*> columns;
+  std::set<std::string> seen;
+  outputColumn = header.fields.size();
+  for (size_t i = 0; i < header.fields.size(); ++i) {
+    const std::string name = lowered(trimmed(header.fields[i]));
+    if (!seen.insert(name).second) faults.push_back("header: column \"" + name + "\" appears twice");
+    const StampField* field = findStampField(name);
+    if (name == "output") {
+      outputColumn = i;
+    } else if (field == nullptr) {
+      faults.push_back("header: unknown column \"" + name + "\"");
+    }
+    columns.push_back(field);
+  }
+  if (outputColumn == header.fields.size()) faults.push_back("header: there is no \"output\" column");
+  if (!seen.contains("channel")) faults.push_back("header: there is no \"channel\" column");
+  return columns;
+}
+
+// The copy of one data row; adds a message to `faults` for each bad cell.
+BatchCopy manifestRow(const CsvRecord& record, size_t row, const std::vector<const StampField*>& columns,
+                      size_t outputColumn, std::vector<std::string>& faults) {
+  BatchCopy copy;
+  copy.row = row;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const std::string cell = trimmed(record.fields[i]);
+    if (i == outputColumn) {
+      copy.output = cell;
+      if (const std::string problem = outputNameProblem(cell); !problem.empty())
+        faults.push_back(rowName(record, row) + ": column output: " + problem);
+      continue;
+    }
+    const StampField* field = columns[i];
+    if (field == nullptr) continue;
+    if (field->isFlag) {
+      const std::optional<bool> on = parseFieldSwitch(cell);
+      if (on) field->set(copy.stamp, *on);
+      else faults.push_back(rowName(record, row) + ": column " + field->name + ": \"" + cell +
+                            "\" is not a switch value (1/0, yes/no, true/false, on/off, or empty)");
+      continue;
+    }
+    if (cell.empty() && field->name != std::string("channel")) continue;
+    const std::optional<int64_t> value = parseFieldNumber(*field, cell);
+    if (value) field->set(copy.stamp, *value);
+    else faults.push_back(rowName(record, row) + ": column " + field->name + " takes " + fieldRangeText(*field) +
+                          ", not \"" + cell + "\"");
+  }
+  return copy;
+}
+
+int batchCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  std::string manifest, templateCopy, folder;
+  bool force = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--template") templateCopy = optionValue("batch", arguments, i);
+    else if (argument == "--out") folder = optionValue("batch", arguments, i);
+    else if (argument == "--force") force = true;
+    else if (argument.starts_with("--")) usageError("batch", "unknown option " + argument);
+    else if (manifest.empty()) manifest = argument;
+    else usageError("batch", "batch takes one MANIFEST, not also " + argument);
+  }
+  if (manifest.empty()) usageError("batch", "batch needs MANIFEST");
+  if (templateCopy.empty()) usageError("batch", "batch needs --template COPY");
+  if (folder.empty()) usageError("batch", "batch needs --out DIR");
+
+  const std::vector<uint8_t> text = readInputFile(manifest);
+  const auto records = parseCsv(std::string(text.begin(), text.end()));
+  if (const auto* fault = std::get_if<std::string>(&records))
+    throw ToolError{kExitBadManifest, manifest + ": " + *fault + "; nothing was written"};
+  const auto copies = readBatchManifest(std::get<std::vector<CsvRecord>>(records));
+  if (const auto* faults = std::get_if<std::vector<std::string>>(&copies)) {
+    for (const std::string& fault : *faults) err << "channel_stamp: " << manifest << ": " << fault << "\n";
+    throw ToolError{kExitBadManifest, manifest + ": " + std::to_string(faults->size()) +
+                                          " fault(s) found; nothing was written"};
+  }
+  ExecutableInfo info;
+  const std::vector<uint8_t> original = readExecutable(templateCopy, info);
+  checkSignature(templateCopy, info, force, err);
+
+  std::error_code error;
+  std::filesystem::create_directories(pathOf(folder), error);
+  if (error) throw ToolError{kExitCannotWrite, "cannot create the folder " + folder};
+  const auto& plan = std::get<std::vector<BatchCopy>>(copies);
+  size_t written = 0;
+  for (const BatchCopy& copy : plan) {
+    std::vector<uint8_t> bytes = original;
+    writeStamp(bytes, copy.stamp);
+    const std::string target = utf8Of(pathOf(folder) / pathOf(copy.output));
+    try {
+      writeOutputFile(target, bytes);
+    } catch (const ToolError& failure) {
+      throw ToolError{failure.exitCode, failure.message + "; " + std::to_string(written) + " of " +
+                                            std::to_string(plan.size()) + " copies were written before it"};
+    }
+    ++written;
+    out << "row " << copy.row << ": " << target << "  channel " << copy.stamp.channelId << ", sub-channel "
+        << copy.stamp.subChannelId << ", app-id " << copy.stamp.appId << "\n";
+  }
+  out << "batch: " << written << " stamped " << (written == 1 ? "copy" : "copies") << " of " << templateCopy
+      << " written to " << folder << "\n";
+  return kExitDone;
+}
+
+const ToolCommand kCommands[] = {
+    {"stamp", kStampHelp, stampCommand},
+    {"show", kShowHelp, showCommand},
+    {"verify", kVerifyHelp, verifyCommand},
+    {"batch", kBatchHelp, batchCommand},
+};
+
+// Help is asked for by --help or -h anywhere before "--": what follows "--"
+// belongs to the launcher.
+bool asksForHelp(const std::vector<std::string>& arguments) {
+  return std::any_of(arguments.begin(), std::ranges::find(arguments, std::string("--")), isHelpOption);
 }
 
 }  // namespace
 
-std::variant<StampCommand, std::string> parseStampArguments(const std::vector<std::string>& arguments) {
-  if (arguments.size() < 2) return "missing command or COPY";
-  StampCommand command;
-  command.copy = arguments[1];
-  if (arguments[0] == "show") {
-    if (arguments.size() > 2) return "show takes only COPY";
-    return command;
+StampRequest parseStampRequest(const std::vector<std::string>& arguments) {
+  StampRequest request;
+  bool channelGiven = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (!argument.starts_with("--")) {
+      if (!request.copy.empty()) usageError("stamp", "stamp takes one COPY, not also " + argument);
+      request.copy = argument;
+      continue;
+    }
+    if (argument == "--output") {
+      request.output = optionValue("stamp", arguments, i);
+      continue;
+    }
+    if (argument == "--force") {
+      request.force = true;
+      continue;
+    }
+    const StampField* field = findStampField(std::string_view(argument).substr(2));
+    if (field == nullptr) usageError("stamp", "unknown option " + argument);
+    if (field->isFlag) {
+      field->set(request.stamp, 1);
+      continue;
+    }
+    const std::string& text = optionValue("stamp", arguments, i);
+    const std::optional<int64_t> value = parseFieldNumber(*field, text);
+    if (!value) usageError("stamp", argument + " takes " + fieldRangeText(*field) + ", not \"" + text + "\"");
+    field->set(request.stamp, *value);
+    channelGiven = channelGiven || field->name == std::string("channel");
   }
-  if (arguments[0] != "stamp") return "unknown command " + arguments[0];
-  command.action = StampCommand::Action::Stamp;
-  return parseStampOptions(command, {arguments.begin() + 2, arguments.end()});
+  if (request.copy.empty()) usageError("stamp", "stamp needs COPY");
+  if (!channelGiven) usageError("stamp", "stamp needs --channel");
+  return request;
 }
 
-std::vector<std::string> selfTestArguments(const HeaderSettings& settings) {
-  std::vector<std::string> arguments = {"TestDosHeaderAttribute", "MiniType=" + std::to_string(settings.miniType)};
-  // With MiniType=1 the command line reads its channel from -pid and has no sub-channel.
-  if (settings.miniType == 1) {
-    arguments.push_back("-pid=" + std::to_string(settings.channelId));
-  } else {
-    arguments.push_back("/MainSource=" + std::to_string(settings.channelId));
-    if (settings.subChannelId != 0) arguments.push_back("/SubSource=" + std::to_string(settings.subChannelId));
+std::string outputNameProblem(const std::string& name) {
+  if (name.empty()) return "the file name is empty";
+  if (name == "." || name == "..") return "\"" + name + "\" is not a file name";
+  for (unsigned char c : name) {
+    if (c < 0x20 || std::string_view("/\\:*?\"<>|").find(char(c)) != std::string_view::npos)
+      return "\"" + name + "\" holds a character that Windows refuses in a file name or a folder separator";
   }
-  if (settings.appId != 0) arguments.push_back("AppID=" + std::to_string(settings.appId));
-  if (settings.tag != 0) arguments.push_back("Tag=" + std::to_string(settings.tag));
-  if (settings.delayStartSeconds != 0)
-    arguments.push_back("DelayStartSeconds=" + std::to_string(settings.delayStartSeconds));
-  const std::pair<bool, const char*> switches[] = {
-      {settings.silent, "-silent"},
-      {settings.coverChannel, "-CoverChannel"},
-      {settings.autoRunningDisabled, "-autorunning=false"},
-      {settings.silentRunning, "-silentrunning"},
-      {settings.installHall, "-install_hall"},
-      {settings.autoCheckAgreeBox, "-AutoCheckAgreeBox"},
-      {settings.autoInstall, "-autoinstall"},
-      {settings.noCreateShortcut, "-NoCreateLudoraShortcut"},
-      {settings.showOnlyFirstInstallPage, "-ShowOnlyFirstIntallPage"},
-  };
-  for (const auto& [on, argument] : switches)
-    if (on) arguments.push_back(argument);
-  return arguments;
+  if (name.back() == '.' || name.back() == ' ') return "\"" + name + "\" ends in a dot or a space, which Windows drops";
+  // CON, PRN, AUX, NUL, COM1..9 and LPT1..9 name devices, with any extension.
+  const std::string stem = lowered(name.substr(0, name.find('.')));
+  static const std::set<std::string> devices = {"con", "prn", "aux", "nul"};
+  const bool numbered = stem.size() == 4 && (stem.starts_with("com") || stem.starts_with("lpt")) &&
+                        stem[3] >= '1' && stem[3] <= '9';
+  if (devices.contains(stem) || numbered) return "\"" + name + "\" names a Windows device";
+  return {};
+}
+
+std::variant<std::vector<BatchCopy>, std::vector<std::string>> readBatchManifest(const std::vector<CsvRecord>& records) {
+  std::vector<std::string> faults;
+  if (records.empty()) return std::vector<std::string>{"the manifest is empty: it needs a header row and rows"};
+  size_t outputColumn = 0;
+  const std::vector<const StampField*> columns = manifestColumns(records[0], faults, outputColumn);
+  if (!faults.empty()) return faults;
+  if (records.size() == 1) return std::vector<std::string>{"the manifest has a header row but no rows"};
+
+  std::vector<BatchCopy> copies;
+  std::map<std::string, size_t> rowOfName;
+  for (size_t i = 1; i < records.size(); ++i) {
+    const CsvRecord& record = records[i];
+    if (record.fields.size() != columns.size()) {
+      faults.push_back(rowName(record, i) + ": " + std::to_string(record.fields.size()) + " fields, the header has " +
+                       std::to_string(columns.size()));
+      continue;
+    }
+    BatchCopy copy = manifestRow(record, i, columns, outputColumn, faults);
+    const auto [known, added] = rowOfName.emplace(lowered(copy.output), i);
+    if (!added && !copy.output.empty())
+      faults.push_back(rowName(record, i) + ": column output: \"" + copy.output + "\" is already written by row " +
+                       std::to_string(known->second));
+    copies.push_back(std::move(copy));
+  }
+  if (!faults.empty()) return faults;
+  return copies;
 }
 
 int runChannelStamp(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-  const auto parsed = parseStampArguments(arguments);
-  if (const auto* message = std::get_if<std::string>(&parsed)) {
-    err << "channel_stamp: " << *message << "\n" << kUsage;
-    return 2;
-  }
-  try {
-    return runCommand(std::get<StampCommand>(parsed), out);
-  } catch (const std::exception& error) {
-    err << "channel_stamp: " << error.what() << "\n";
-    return 1;
-  }
+  return runTool("channel_stamp", kOverview, kCommands, asksForHelp, arguments, out, err);
 }

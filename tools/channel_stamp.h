@@ -1,42 +1,49 @@
-// channel_stamp: writes launch settings into the MS-DOS header of a copy of
-// channel_launcher.exe, and shows what a copy carries.
-//
-//   channel_stamp stamp COPY --channel N [--sub-channel N] [--app-id N]
-//                 [--mini-type N] [--tag N] [--delay-start-seconds N]
-//                 [--silent] [--cover-channel] [--auto-running-disabled]
-//                 [--silent-running] [--install-hall] [--auto-check-agree-box]
-//                 [--auto-install] [--no-create-shortcut]
-//                 [--show-only-first-install-page] [--output OUT]
-//   channel_stamp show COPY
+// channel_stamp: stamps launch settings into copies of channel_launcher.exe,
+// shows and verifies what a copy carries, and stamps copies in batches.
+// "channel_stamp --help" and "channel_stamp COMMAND --help" describe the
+// commands; the exit codes are those of tools/tool_support.h.
 #pragma once
 
-#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "launch_settings/header_settings.h"
+#include "tools/csv.h"
 
-// One parsed invocation.
-struct StampCommand {
-  enum class Action { Stamp, Show };
-  Action action = Action::Show;
+// "stamp COPY ...", parsed.
+struct StampRequest {
   std::string copy;    // UTF-8 path of the copy to read
   std::string output;  // UTF-8 path to write the stamped copy to; empty: the copy itself
-  HeaderSettings stamp;  // every field not named on the command line is 0 / false
+  bool force = false;  // stamp even a signed copy
+  HeaderSettings stamp;  // every field not named is 0 / off
 };
 
-// Parses the arguments after the program name (UTF-8). Returns the command,
-// or a one-line message saying what is wrong with the arguments.
-std::variant<StampCommand, std::string> parseStampArguments(const std::vector<std::string>& arguments);
+// Parses the arguments after "stamp". Raises ToolError kExitUsage naming the
+// option at fault.
+StampRequest parseStampRequest(const std::vector<std::string>& arguments);
 
-// The arguments that make a copy carrying `settings` (as the launcher reads
-// it, "cid" rule applied) pass its header self-test, TestDosHeaderAttribute first.
-std::vector<std::string> selfTestArguments(const HeaderSettings& settings);
+// One copy that a batch writes.
+struct BatchCopy {
+  size_t row = 0;      // data row of the manifest, from 1
+  std::string output;  // file name inside the output folder
+  HeaderSettings stamp;
+};
 
-// Runs channel_stamp: parses `arguments`, acts, reports on `out` and explains
-// failures on `err`. Returns 0 on success, 1 when a file cannot be read or
-// written or is not an MS-DOS executable ("MZ" and at least 0x40 bytes),
-// 2 for wrong arguments (with the usage).
+// Reads a batch manifest: a header record naming the columns ("output",
+// "channel" and any other field name of stampFields()), then one record per
+// copy. Cells are trimmed of spaces; empty number cells are 0 (but "channel"
+// must be given), switch cells take parseFieldSwitch's words. Every output is
+// a plain file name (no folder, no characters Windows refuses, no device
+// name), unique ignoring A-Z case. Returns every copy, or every fault found,
+// each naming its row or column.
+std::variant<std::vector<BatchCopy>, std::vector<std::string>> readBatchManifest(const std::vector<CsvRecord>& records);
+
+// Why `name` cannot be the name of a file inside the output folder, or empty
+// when it can.
+std::string outputNameProblem(const std::string& name);
+
+// Runs channel_stamp with the arguments after the program name (UTF-8):
+// reports on `out`, explains failures on `err`, returns the exit code.
 int runChannelStamp(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);

@@ -2,158 +2,242 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-
-#include "launch_settings/command_line.h"
-#include "launch_settings/header_self_check.h"
+#include "tools/tool_test_support.h"
+#include "tools/tool_support.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-TEST(ChannelStampArguments, ParsesEveryField) {
-  const auto parsed = parseStampArguments(
-      {"stamp", "a.exe", "--channel", "1101010001", "--sub-channel", "-7", "--app-id", "2001", "--mini-type", "65535",
-       "--tag", "-1", "--delay-start-seconds", "30", "--silent", "--cover-channel", "--auto-running-disabled",
-       "--silent-running", "--install-hall", "--auto-check-agree-box", "--auto-install", "--no-create-shortcut",
-       "--show-only-first-install-page", "--output", "b.exe"});
-  ASSERT_TRUE(std::holds_alternative<StampCommand>(parsed)) << std::get<std::string>(parsed);
-  const StampCommand& command = std::get<StampCommand>(parsed);
-  EXPECT_EQ(command.action, StampCommand::Action::Stamp);
-  EXPECT_EQ(command.copy, "a.exe");
-  EXPECT_EQ(command.output, "b.exe");
-  HeaderSettings expected{1101010001, -7, 2001, true, true, 65535, true, true, true, true, true, 0xFFFF, 30, true, true};
-  EXPECT_EQ(command.stamp, expected);
-}
-
-TEST(ChannelStampArguments, RejectsWhatItCannotStampHonestly) {
-  const std::vector<std::vector<std::string>> wrong = {
-      {},
-      {"stamp"},
-      {"stamp", "a.exe"},
-      {"stamp", "a.exe", "--app-id", "5"},
-      {"stamp", "a.exe", "--channel"},
-      {"stamp", "a.exe", "--channel", "12x"},
-      {"stamp", "a.exe", "--channel", ""},
-      {"stamp", "a.exe", "--channel", "2147483648"},
-      {"stamp", "a.exe", "--channel", "1", "--mini-type", "-1"},
-      {"stamp", "a.exe", "--channel", "1", "--mini-type", "65536"},
-      {"stamp", "a.exe", "--channel", "1", "--tag", "-32769"},
-      {"stamp", "a.exe", "--channel", "1", "--silentt"},
-      {"stamp", "a.exe", "--channel", "1", "--output"},
-      {"show", "a.exe", "--channel", "1"},
-      {"unstamp", "a.exe"},
-  };
-  for (const auto& arguments : wrong) {
-    std::string line;
-    for (const auto& argument : arguments) line += argument + " ";
-    EXPECT_TRUE(std::holds_alternative<std::string>(parseStampArguments(arguments))) << line;
-  }
-}
-
-TEST(ChannelStampArguments, SelfTestArgumentsPassTheSelfTest) {
-  HeaderSettings plain;
-  plain.channelId = 1101010001;
-  plain.miniType = 2;
-  HeaderSettings full{-5, 88, 2001, true, true, 0, true, true, true, true, true, 0x8000, 9, true, true};
-  HeaderSettings miniTypeOne;
-  miniTypeOne.channelId = 77;
-  miniTypeOne.miniType = 1;
-  for (const HeaderSettings& settings : {plain, full, miniTypeOne}) {
-    std::vector<std::u16string> arguments = {u"launcher.exe"};
-    for (const std::string& argument : selfTestArguments(settings))
-      arguments.emplace_back(argument.begin(), argument.end());
-    EXPECT_EQ(headerSelfTestCode(settings, readCommandLineSettings(CommandLineTokens(arguments))), 0)
-        << settings.channelId;
-  }
-}
-
-class ChannelStampFiles : public ::testing::Test {
+class ChannelStamp : public ToolTest {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("channel-stamp-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  std::string file(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const fs::path path = folder_ / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path.string();
-  }
-  static std::vector<uint8_t> bytesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  static std::vector<uint8_t> dosImage(size_t size) {
-    std::vector<uint8_t> bytes(size, 0x5A);
-    bytes[0] = 'M';
-    bytes[1] = 'Z';
-    return bytes;
-  }
-  int run(const std::vector<std::string>& arguments) {
-    out_.str("");
-    err_.str("");
-    return runChannelStamp(arguments, out_, err_);
-  }
-
-  fs::path folder_;
-  std::ostringstream out_, err_;
+  ChannelStamp() : ToolTest(runChannelStamp) {}
 };
 
-TEST_F(ChannelStampFiles, StampsInPlaceOrIntoTheOutputAndShows) {
-  const std::vector<uint8_t> original = dosImage(0x200);
-  const std::string copy = file("setup_cid88.exe", original);
-  const std::string output = (folder_ / "out_cid9.exe").string();
-  ASSERT_EQ(run({"stamp", copy, "--channel", "1101010001", "--app-id", "2001", "--silent", "--output", output}), 0)
+TEST_F(ChannelStamp, StampsEveryFieldIntoTheOutputAndLeavesTheRestAlone) {
+  const Bytes original = peImage();
+  const std::string copy = folder_.write("setup_cid88.exe", original);
+  const std::string output = folder_.path("out_cid9.exe");
+  ASSERT_EQ(run({"stamp", copy, "--channel", "1101010001", "--sub-channel", "0", "--app-id", "2001", "--mini-type",
+                 "65535", "--tag", "-1", "--delay-start-seconds", "30", "--silent", "--cover-channel",
+                 "--auto-running-disabled", "--silent-running", "--install-hall", "--auto-check-agree-box",
+                 "--auto-install", "--no-create-shortcut", "--show-only-first-install-page", "--output", output}),
+            0)
       << err_.str();
-  EXPECT_EQ(bytesOf(copy), original) << "--output leaves the copy alone";
-  const std::vector<uint8_t> stamped = bytesOf(output);
+  EXPECT_EQ(ScratchDirectory::read(copy), original) << "--output leaves the copy alone";
+  const Bytes stamped = ScratchDirectory::read(output);
   ASSERT_EQ(stamped.size(), original.size());
-  HeaderSettings expected;
-  expected.channelId = 1101010001;
-  expected.appId = 2001;
-  expected.silent = true;
+  const HeaderSettings expected{1101010001, 0, 2001, true, true, 65535, true, true, true, true, true, 0xFFFF, 30,
+                                true, true};
   EXPECT_EQ(decodeStamp(stamped), expected);
-  for (size_t at = kStampEnd; at < stamped.size(); ++at) ASSERT_EQ(stamped[at], original[at]) << at;
-  EXPECT_NE(out_.str().find("the launcher reads 9 from \"cid\""), std::string::npos) << out_.str();
-  EXPECT_NE(out_.str().find("TestDosHeaderAttribute MiniType=0 /MainSource=1101010001 /SubSource=9 AppID=2001 -silent"),
-            std::string::npos)
-      << out_.str();
+  for (size_t at = 0; at < stamped.size(); ++at) {
+    if (at < kStampBegin || at >= kStampEnd) {
+      ASSERT_EQ(stamped[at], original[at]) << at;
+    }
+  }
+  EXPECT_TRUE(printed("the launcher reads 9 from \"cid\"")) << out_.str();
+  EXPECT_EQ(folder_.fileCount(), 2u) << "no temporary file is left behind";
 
-  ASSERT_EQ(run({"stamp", copy, "--channel", "3", "--tag", "7"}), 0) << err_.str();
-  EXPECT_EQ(decodeStamp(bytesOf(copy)).tag, 7);
-  EXPECT_EQ(decodeStamp(bytesOf(copy)).channelId, 3);
-  EXPECT_FALSE(fs::exists(copy + ".stamping"));
-
+  ASSERT_EQ(run({"stamp", copy, "--channel", "3"}), 0) << err_.str();
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(copy)), (HeaderSettings{.channelId = 3}));
   ASSERT_EQ(run({"show", output}), 0) << err_.str();
-  EXPECT_NE(out_.str().find("channelId                 1101010001\n"), std::string::npos) << out_.str();
-  EXPECT_NE(out_.str().find("silent                    yes\n"), std::string::npos) << out_.str();
+  EXPECT_TRUE(printed("channelId                     1101010001\n")) << out_.str();
+  EXPECT_TRUE(printed("executable                    PE32, not signed\n")) << out_.str();
+  EXPECT_TRUE(printed("TestDosHeaderAttribute MiniType=65535 /MainSource=1101010001 /SubSource=9 AppID=2001"));
 }
 
-TEST_F(ChannelStampFiles, RefusesFilesThatAreNotMsDosExecutables) {
-  std::vector<uint8_t> noSignature = dosImage(0x200);
-  noSignature[1] = 'X';
-  const std::string cases[] = {
-      file("short.exe", dosImage(0x3F)),
-      file("empty.exe", {}),
-      file("other.exe", noSignature),
-      (folder_ / "missing.exe").string(),
+TEST_F(ChannelStamp, WrongArgumentsNameTheOptionAtFault) {
+  const struct {
+    std::vector<std::string> arguments;
+    const char* message;
+  } cases[] = {
+      {{}, "missing command"},
+      {{"unstamp", "a.exe"}, "unknown command unstamp"},
+      {{"stamp"}, "stamp needs COPY"},
+      {{"stamp", "a.exe", "--app-id", "5"}, "stamp needs --channel"},
+      {{"stamp", "a.exe", "--channel"}, "--channel needs a value"},
+      {{"stamp", "a.exe", "--channel", "12x"}, "--channel takes a decimal number from -2147483648 to 2147483647"},
+      {{"stamp", "a.exe", "--channel", "2147483648"}, "not \"2147483648\""},
+      {{"stamp", "a.exe", "--channel", "1", "--mini-type", "-1"}, "--mini-type takes a decimal number from 0 to 65535"},
+      {{"stamp", "a.exe", "--channel", "1", "--tag", "-32769"}, "--tag takes"},
+      {{"stamp", "a.exe", "--channel", "1", "--silentt"}, "unknown option --silentt"},
+      {{"stamp", "a.exe", "b.exe", "--channel", "1"}, "stamp takes one COPY"},
+      {{"show", "a.exe", "b.exe"}, "show takes one COPY"},
+      {{"verify", "a.exe", "MiniType=2"}, "put -- between COPY"},
+      {{"batch", "m.csv", "--out", "d"}, "batch needs --template COPY"},
+      {{"batch", "m.csv", "--template", "t.exe", "--out", "d", "--dry"}, "unknown option --dry"},
   };
-  for (const std::string& path : cases) {
-    const std::vector<uint8_t> before = bytesOf(path);
-    EXPECT_EQ(run({"stamp", path, "--channel", "1"}), 1) << path;
-    EXPECT_NE(err_.str().find("channel_stamp: "), std::string::npos);
-    EXPECT_EQ(bytesOf(path), before) << path;
-    EXPECT_EQ(run({"show", path}), 1) << path;
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(c.arguments), kExitUsage) << c.message;
+    EXPECT_TRUE(complained(c.message)) << err_.str();
   }
-  EXPECT_EQ(run({"stamp", file("ok.exe", dosImage(0x40)), "--channel", "1"}), 0) << err_.str();
-  EXPECT_EQ(run({"stamp", "x.exe"}), 2);
-  EXPECT_NE(err_.str().find("usage:"), std::string::npos);
+  for (const char* command : {"stamp", "show", "verify", "batch"}) {
+    EXPECT_EQ(run({command, "--help"}), 0);
+    EXPECT_TRUE(printed(std::string("usage: channel_stamp ") + command)) << out_.str();
+  }
+  EXPECT_EQ(run({"--help"}), 0);
+  EXPECT_TRUE(printed("Exit codes:"));
+}
+
+TEST_F(ChannelStamp, RefusesFilesThatAreNotPeExecutablesAndChangesNothing) {
+  Bytes dosOnly = peImage();
+  putDword(dosOnly, 0x3C, 0);
+  const std::string cases[] = {folder_.write("dos.exe", dosOnly), folder_.write("text.exe", "MZ but a text file"),
+                               folder_.write("empty.exe", Bytes{})};
+  for (const std::string& path : cases) {
+    const Bytes before = ScratchDirectory::read(path);
+    EXPECT_EQ(run({"stamp", path, "--channel", "1"}), kExitBadInput) << path;
+    EXPECT_TRUE(complained("is not a Windows executable")) << err_.str();
+    EXPECT_EQ(ScratchDirectory::read(path), before) << path;
+    EXPECT_EQ(run({"show", path}), kExitBadInput) << path;
+    EXPECT_EQ(run({"verify", path}), kExitBadInput) << path;
+  }
+  EXPECT_EQ(run({"stamp", folder_.path("missing.exe"), "--channel", "1"}), kExitCannotRead);
+  EXPECT_FALSE(ScratchDirectory::exists(folder_.path("missing.exe")));
+}
+
+TEST_F(ChannelStamp, RefusesSignedCopiesUnlessForced) {
+  for (bool plus : {false, true}) {
+    Bytes signedImage = peImage(plus);
+    appendCertificate(signedImage, plus);
+    const std::string copy = folder_.write(plus ? "signed64.exe" : "signed32.exe", signedImage);
+    const std::string output = folder_.path(plus ? "out64.exe" : "out32.exe");
+    EXPECT_EQ(run({"stamp", copy, "--channel", "1", "--output", output}), kExitSigned);
+    EXPECT_TRUE(complained("carries an Authenticode signature (certificate table of 48 bytes at 0x400)"))
+        << err_.str();
+    EXPECT_TRUE(complained("stamp an unsigned copy and sign it afterwards")) << err_.str();
+    EXPECT_FALSE(ScratchDirectory::exists(output));
+    EXPECT_EQ(ScratchDirectory::read(copy), signedImage);
+
+    ASSERT_EQ(run({"stamp", copy, "--channel", "1", "--output", output, "--force"}), 0) << err_.str();
+    EXPECT_TRUE(complained("no longer verifies")) << err_.str();
+    EXPECT_EQ(decodeStamp(ScratchDirectory::read(output)).channelId, 1);
+    EXPECT_EQ(run({"show", output}), 0);
+    EXPECT_TRUE(printed(plus ? "PE32+, signed" : "PE32, signed")) << out_.str();
+  }
+}
+
+TEST_F(ChannelStamp, VerifyGivesTheLaunchersSelfTestCode) {
+  Bytes image = peImage();
+  writeStamp(image, HeaderSettings{.channelId = 1101010001, .appId = 2001, .miniType = 2});
+  const std::string copy = folder_.write("setup.exe", image);
+  const std::string cidCopy = folder_.write("setup_cid7.exe", image);
+  const struct {
+    std::string copy;
+    std::vector<std::string> arguments;
+    int code;
+    const char* line;
+  } cases[] = {
+      {copy, {"TestDosHeaderAttribute", "MiniType=2", "/MainSource=1101010001", "AppID=2001"}, 0, "agree"},
+      {copy, {"TestDosHeaderAttribute", "/MainSource=1101010001", "AppID=2001"}, 1,
+       "miniType differs: stamp 2, command line -1 (no MiniType given)"},
+      {copy, {"TestDosHeaderAttribute", "MiniType=2", "-silent", "/MainSource=5"}, 3,
+       "silent differs: stamp no, command line yes"},
+      {copy, {"testdosheaderattribute", "miniType:2", "/S", "AppID=2001"}, 3, "silent differs"},
+      {copy, {"TestDosHeaderAttribute", "MiniType=2", "/MainSource=1101010001"}, 4,
+       "appId differs: stamp 2001, command line 0"},
+      {copy, {"TestDosHeaderAttribute", "MiniType=2", "/MainSource=1101010001", "AppID=2001", "/SubSource=4",
+              "/D=C:\\Games\\Ludora Hall"},
+       6, "subChannelId differs: stamp 0, command line 4"},
+      {cidCopy, {"TestDosHeaderAttribute", "MiniType=2", "/MainSource=1101010001", "AppID=2001"}, 6,
+       "subChannelId differs: stamp 7, command line 0"},
+      {cidCopy, {"TestDosHeaderAttribute", "MiniType=2", "/MainSource=1101010001", "AppID=2001", "/SubSource=7"}, 0,
+       "agree"},
+      {copy, {"TestDosHeaderAttribute", "MiniType=2", "/MainSource=1101010001", "AppID=2001", "Tag=-1"}, 9,
+       "tag differs: stamp 0, command line 65535"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = {"verify", c.copy, "--"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    EXPECT_EQ(run(arguments), c.code) << c.line;
+    EXPECT_TRUE(printed("self-test code " + std::to_string(c.code) + ": ")) << out_.str();
+    EXPECT_TRUE(printed(c.line)) << out_.str();
+    EXPECT_FALSE(complained("without TestDosHeaderAttribute")) << err_.str();
+  }
+  EXPECT_EQ(run({"verify", copy}), 1);
+  EXPECT_TRUE(complained("without TestDosHeaderAttribute")) << err_.str();
+}
+
+class ChannelStampBatch : public ChannelStamp {
+ protected:
+  void SetUp() override {
+    template_ = folder_.write("launcher.exe", peImage());
+    out_dir_ = folder_.path("copies");
+  }
+  int batch(const std::string& manifest, std::vector<std::string> extra = {}) {
+    std::vector<std::string> arguments = {"batch", folder_.write("manifest.csv", manifest), "--template", template_,
+                                          "--out", out_dir_};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return run(arguments);
+  }
+  std::string template_, out_dir_;
+};
+
+TEST_F(ChannelStampBatch, WritesOneStampedCopyPerRow) {
+  ASSERT_EQ(batch("Output, channel,app-id,silent,mini-type,tag\r\n"
+                  "a.exe,1101010001,2001,yes,2,\r\n"
+                  "\"b, with comma.exe\",7,,0,,-1\r\n"
+                  "\n"
+                  "setup_cid3.exe,-5,9,TRUE,65535,65535\r\n"),
+            0)
+      << err_.str();
+  const HeaderSettings a{.channelId = 1101010001, .appId = 2001, .silent = true, .miniType = 2};
+  const HeaderSettings b{.channelId = 7, .tag = 0xFFFF};
+  const HeaderSettings c{.channelId = -5, .appId = 9, .silent = true, .miniType = 65535, .tag = 0xFFFF};
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/a.exe")), a);
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/b, with comma.exe")), b);
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/setup_cid3.exe")), c);
+  EXPECT_TRUE(printed("batch: 3 stamped copies of")) << out_.str();
+  EXPECT_EQ(folder_.fileCount(), 5u);
+  // Run again: the copies are replaced.
+  ASSERT_EQ(batch("output,channel\na.exe,8\n"), 0) << err_.str();
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/a.exe")).channelId, 8);
+}
+
+TEST_F(ChannelStampBatch, AnyInvalidRowWritesNothingAndEveryFaultIsNamed) {
+  const struct {
+    const char* manifest;
+    std::vector<std::string> faults;
+  } cases[] = {
+      {"output,channel,app-id\na.exe,1,2\nb.exe,1,x\n",
+       {"row 2 (line 3): column app-id takes a decimal number from -2147483648 to 2147483647, not \"x\""}},
+      {"output,channel\na.exe,1\nb.exe,\n", {"row 2 (line 3): column channel takes"}},
+      {"output,channel,silent\na.exe,1,maybe\n", {"row 1 (line 2): column silent: \"maybe\" is not a switch value"}},
+      {"output,channel\na.exe,1\nA.EXE,2\n", {"row 2 (line 3): column output: \"A.EXE\" is already written by row 1"}},
+      {"output,channel\n..\\up.exe,1\nnul.txt,2\n,3\n",
+       {"row 1 (line 2): column output: \"..\\up.exe\" holds a character", "row 2 (line 3): column output: \"nul.txt\" names a Windows device",
+        "row 3 (line 4): column output: the file name is empty"}},
+      {"output,channel\na.exe,1,2\n", {"row 1 (line 2): 3 fields, the header has 2"}},
+      {"output,channel,colour\na.exe,1,red\n", {"header: unknown column \"colour\""}},
+      {"channel,app-id\n1,2\n", {"header: there is no \"output\" column"}},
+      {"output,app-id,channel,app-id\n", {"header: column \"app-id\" appears twice"}},
+      {"output,channel\n", {"the manifest has a header row but no rows"}},
+      {"", {"the manifest is empty"}},
+      {"output,channel\n\"a.exe,1\n", {"line 2: a quoted field is not closed"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.manifest);
+    EXPECT_EQ(batch(c.manifest), kExitBadManifest);
+    for (const std::string& fault : c.faults) EXPECT_TRUE(complained(fault)) << err_.str();
+    EXPECT_TRUE(complained("nothing was written")) << err_.str();
+    EXPECT_FALSE(ScratchDirectory::exists(out_dir_));
+  }
+}
+
+TEST_F(ChannelStampBatch, ASignedTemplateIsRefusedBeforeAnyCopy) {
+  Bytes signedImage = peImage();
+  appendCertificate(signedImage, false);
+  template_ = folder_.write("launcher.exe", signedImage);
+  EXPECT_EQ(batch("output,channel\na.exe,1\n"), kExitSigned);
+  EXPECT_FALSE(ScratchDirectory::exists(out_dir_));
+  EXPECT_EQ(batch("output,channel\na.exe,1\n", {"--force"}), 0) << err_.str();
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/a.exe")).channelId, 1);
+}
+
+TEST(OutputNameProblem, PlainFileNamesOnly) {
+  for (const char* fine : {"setup.exe", "setup_cid88.exe", "渠道 1.exe", "a.b.c", "conx.exe", "com0.exe", ".hidden"})
+    EXPECT_EQ(outputNameProblem(fine), "") << fine;
+  for (const char* wrong : {"", ".", "..", "a/b.exe", "a\\b.exe", "c:x.exe", "a?.exe", "a*.exe", "a|b", "a<b", "a\"b",
+                            "tab\t.exe", "trailing.", "trailing ", "CON", "con.exe", "Lpt1.txt", "COM9"})
+    EXPECT_NE(outputNameProblem(wrong), "") << wrong;
 }
 
 }  // namespace

@@ -1,0 +1,85 @@
+#include "tools/tool_support.h"
+
+#include <cstring>
+#include <ostream>
+
+#include "record_file/file_io.h"
+#include "record_file/text_encoding.h"
+
+std::u16string toUtf16(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  try {
+    const Utf8ToWide converted(utf8.data(), int(utf8.size()));
+    return converted.get();
+  } catch (const CAtlException&) {
+    throw std::bad_alloc();
+  }
+}
+
+std::string toUtf8(std::u16string_view text) {
+  const std::u16string terminated(text);
+  try {
+    const WideToUtf8 converted(terminated.c_str());
+    return converted.get();
+  } catch (const CAtlException&) {
+    throw std::bad_alloc();
+  }
+}
+
+std::vector<uint8_t> readInputFile(const std::string& path) {
+  FileReadResult file = readWholeFile(toUtf16(path));
+  if (file.status == FileReadStatus::Missing) throw ToolError{kExitCannotRead, "there is no file " + path};
+  if (file.status != FileReadStatus::Read) throw ToolError{kExitCannotRead, "cannot read " + path};
+  return std::move(file.bytes);
+}
+
+void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes) {
+  if (!replaceFileContents(toUtf16(path), bytes))
+    throw ToolError{kExitCannotWrite, "cannot write " + path + " (left as it was)"};
+}
+
+bool isHelpOption(const std::string& argument) { return argument == "--help" || argument == "-h"; }
+
+namespace {
+
+const ToolCommand* findCommand(std::span<const ToolCommand> commands, const std::string& name) {
+  for (const ToolCommand& command : commands)
+    if (name == command.name) return &command;
+  return nullptr;
+}
+
+int dispatch(const char* overview, std::span<const ToolCommand> commands,
+             bool (*asksForHelp)(const std::vector<std::string>&), const std::vector<std::string>& arguments,
+             std::ostream& out, std::ostream& err) {
+  if (arguments.empty()) throw ToolError{kExitUsage, std::string("missing command\n") + overview};
+  const std::string& name = arguments[0];
+  if (isHelpOption(name) || name == "help") {
+    const ToolCommand* command = arguments.size() > 1 ? findCommand(commands, arguments[1]) : nullptr;
+    out << (command ? command->help : overview);
+    return kExitDone;
+  }
+  const ToolCommand* command = findCommand(commands, name);
+  if (command == nullptr) throw ToolError{kExitUsage, "unknown command " + name + "\n" + overview};
+  const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+  if (asksForHelp(rest)) {
+    out << command->help;
+    return kExitDone;
+  }
+  return command->run(rest, out, err);
+}
+
+}  // namespace
+
+int runTool(const char* tool, const char* overview, std::span<const ToolCommand> commands,
+            bool (*asksForHelp)(const std::vector<std::string>&), const std::vector<std::string>& arguments,
+            std::ostream& out, std::ostream& err) {
+  try {
+    return dispatch(overview, commands, asksForHelp, arguments, out, err);
+  } catch (const ToolError& error) {
+    err << tool << ": " << error.message << "\n";
+    return error.exitCode;
+  } catch (const std::bad_alloc&) {
+    err << tool << ": out of memory\n";
+    return kExitCannotRead;
+  }
+}

@@ -1,0 +1,64 @@
+// What the command-line tools share: their exit codes, UTF-8 <-> UTF-16 text,
+// and whole-file reading and crash-safe writing by UTF-8 path.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Exit codes of channel_stamp and channel_record. 1..15 are left to
+// "channel_stamp verify", which ends with the launcher's self-test code.
+enum ToolExit : int {
+  kExitDone = 0,
+  kExitUsage = 16,        // wrong arguments or options
+  kExitCannotRead = 17,   // an input file is missing or could not be read whole
+  kExitBadInput = 18,     // an input is not what the command works on (not a PE executable, not enciphered, ...)
+  kExitSigned = 19,       // the copy carries an Authenticode signature and --force was not given
+  kExitBadManifest = 20,  // a batch manifest row is invalid; nothing was written
+  kExitCannotWrite = 21,  // an output file could not be written; the old one (if any) is unchanged
+};
+
+// A failure of a tool command: what to tell the user and the exit code.
+struct ToolError {
+  int exitCode;
+  std::string message;
+};
+
+// UTF-8 text as UTF-16; invalid sequences become U+FFFD. Raises
+// std::bad_alloc when memory runs out.
+std::u16string toUtf16(std::string_view utf8);
+
+// UTF-16 text as UTF-8; lone surrogates become U+FFFD.
+std::string toUtf8(std::u16string_view text);
+
+// The whole file at the UTF-8 `path`. Raises ToolError kExitCannotRead,
+// naming the path, when it is missing or cannot be read whole.
+std::vector<uint8_t> readInputFile(const std::string& path);
+
+// Replaces (or creates) the file at the UTF-8 `path` with `bytes` through a
+// temporary file beside it and a rename, so the path never holds a partial
+// file. Raises ToolError kExitCannotWrite, naming the path, on failure; the
+// file at `path` is then as it was.
+void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes);
+
+// One command of a tool: its name, its --help text and what runs it (with the
+// arguments after the command's name). `run` reports failures by raising ToolError.
+struct ToolCommand {
+  const char* name;
+  const char* help;
+  int (*run)(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+};
+
+// Runs a tool: "--help", "-h" or "help [COMMAND]" print `overview` or the
+// command's help; "COMMAND ARGS..." runs the command, or prints its help when
+// `asksForHelp(ARGS)`. A ToolError is told on `err` as "TOOL: message" and its
+// exit code returned; running out of memory likewise ends with kExitCannotRead.
+int runTool(const char* tool, const char* overview, std::span<const ToolCommand> commands,
+            bool (*asksForHelp)(const std::vector<std::string>& arguments),
+            const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+// Whether `argument` is "--help" or "-h".
+bool isHelpOption(const std::string& argument);
