@@ -97,7 +97,7 @@ TEST_F(ChannelStamp, RefusesFilesThatAreNotPeExecutablesAndChangesNothing) {
 TEST_F(ChannelStamp, RefusesSignedCopiesUnlessForced) {
   for (bool plus : {false, true}) {
     Bytes signedImage = peImage(plus);
-    appendCertificate(signedImage, plus);
+    appendCertificate(signedImage, certificateEntry(plus));
     const std::string copy = folder_.write(plus ? "signed64.exe" : "signed32.exe", signedImage);
     const std::string output = folder_.path(plus ? "out64.exe" : "out32.exe");
     EXPECT_EQ(run({"stamp", copy, "--channel", "1", "--output", output}), kExitSigned);
@@ -224,7 +224,7 @@ TEST_F(ChannelStampBatch, AnyInvalidRowWritesNothingAndEveryFaultIsNamed) {
 
 TEST_F(ChannelStampBatch, ASignedTemplateIsRefusedBeforeAnyCopy) {
   Bytes signedImage = peImage();
-  appendCertificate(signedImage, false);
+  appendCertificate(signedImage, certificateEntry(false));
   template_ = folder_.write("launcher.exe", signedImage);
   EXPECT_EQ(batch("output,channel\na.exe,1\n"), kExitSigned);
   EXPECT_FALSE(ScratchDirectory::exists(out_dir_));

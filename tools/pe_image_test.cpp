@@ -15,7 +15,7 @@ TEST(InspectExecutable, FindsTheCertificateTableOfPe32AndPe32Plus) {
     EXPECT_EQ(info.peHeaderOffset, 0x80u);
     EXPECT_FALSE(info.isSigned());
 
-    appendCertificate(image, plus);
+    appendCertificate(image, certificateEntry(plus));
     info = inspectExecutable(image);
     EXPECT_TRUE(info.isExecutable());
     EXPECT_TRUE(info.isSigned());
@@ -28,10 +28,10 @@ TEST(InspectExecutable, CertificateTableBeyondTheDirectoryCountOrHeaderIsNotTher
   // A signature entry that the directory count or the header size leaves out
   // is no part of the image.
   Bytes fewDirectories = peImage();
-  appendCertificate(fewDirectories, false);
+  appendCertificate(fewDirectories, certificateEntry(false));
   putDword(fewDirectories, 0x98 + 92, 4);
   Bytes shortHeader = peImage(true);
-  appendCertificate(shortHeader, true);
+  appendCertificate(shortHeader, certificateEntry(true));
   putWord(shortHeader, 0x84 + 16, uint16_t(112 + 4 * 8));
   for (const Bytes& image : {fewDirectories, shortHeader}) {
     const ExecutableInfo info = inspectExecutable(image);

@@ -45,20 +45,22 @@ inline Bytes peImage(bool plus = false) {
   return bytes;
 }
 
-// Where the certificate table's data directory entry of peImage(plus) is.
-inline size_t certificateEntry(bool plus) { return 0x98 + (plus ? 112 : 96) + 4 * 8; }
+// Where the certificate table's data directory entry is, in an image whose
+// e_lfanew is `peAt` (0x80 in peImage).
+inline size_t certificateEntry(bool plus, size_t peAt = 0x80) { return peAt + 24 + (plus ? 112 : 96) + 4 * 8; }
 
 // Appends a WIN_CERTIFICATE (PKCS#7 type, revision 2) of `payload` bytes to
-// `image` and points the certificate table at it, as signing does.
-inline void appendCertificate(Bytes& image, bool plus, size_t payload = 40) {
+// `image` and points the certificate table entry at `entryAt` to it, as
+// signing does.
+inline void appendCertificate(Bytes& image, size_t entryAt, size_t payload = 40) {
   const size_t at = image.size();
   const size_t length = (8 + payload + 7) / 8 * 8;
   image.resize(at + length, 0x30);
   putDword(image, at, uint32_t(length));
   putWord(image, at + 4, 0x0200);
   putWord(image, at + 6, 0x0002);
-  putDword(image, certificateEntry(plus), uint32_t(at));
-  putDword(image, certificateEntry(plus) + 4, uint32_t(length));
+  putDword(image, entryAt, uint32_t(at));
+  putDword(image, entryAt + 4, uint32_t(length));
 }
 
 // A fresh folder under the temporary folder, removed with everything in it.
