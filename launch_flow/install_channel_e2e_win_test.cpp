@@ -207,19 +207,24 @@ class InstallChannelE2E : public LauncherE2E {
     LauncherE2E::TearDown();
   }
 
-  // A hall in `directory` (the folder `name` below the scratch folder when
-  // `directory` is empty), named in the registry with or without a trailing backslash.
-  Hall makeHall(const std::wstring& name, bool trailingBackslash, const std::wstring& directory = L"") {
+  // A hall in the folder `name` below the scratch folder, named in the
+  // registry with or without a trailing backslash.
+  Hall makeHall(const std::wstring& name, bool trailingBackslash) {
+    return makeHallIn(makeDirectory(name) + L"\\" + kHallName, trailingBackslash);
+  }
+
+  // A hall in `directory`, whose parent folder exists.
+  Hall makeHallIn(const std::wstring& directory, bool trailingBackslash) {
     Hall hall;
-    hall.directory = directory.empty() ? makeDirectory(name) + L"\\" + kHallName : directory;
-    hall.parent = hall.directory.substr(0, hall.directory.find_last_of(L'\\') + 1);
-    hall.registryValue = hall.directory + (trailingBackslash ? L"\\" : L"");
+    hall.directory = directory;
+    hall.parent = directory.substr(0, directory.find_last_of(L'\\') + 1);
+    hall.registryValue = directory + (trailingBackslash ? L"\\" : L"");
     hall.cache = hall.parent + L"xwv_cache\\GPUCache";
-    hall.recordFolder = hall.directory + L"\\config\\original";
+    hall.recordFolder = directory + L"\\config\\original";
     hall.record = hall.recordFolder + L"\\InsChannel.as";
     hall.workingDirectory = hall.parent + L"cwd";
     hall.log = hall.parent + L"starts.log";
-    placeStandIn(L"ludora.exe", hall.directory);
+    placeStandIn(L"ludora.exe", directory);
     CreateDirectoryW(hall.workingDirectory.c_str(), nullptr);
     return hall;
   }
@@ -481,7 +486,7 @@ TEST_F(InstallChannelE2E, RecordFileHeldOpenByAnotherProgramIsLeftAsItWas) {
 // A hall directory short enough for "ludora.exe" but too long for
 // "config\original\InsChannel.as": the hall starts, nothing is made.
 TEST_F(InstallChannelE2E, RecordPathBeyondThePathLimitIsNotRecorded) {
-  const Hall hall = makeHall(L"", true, scratch_.deepPath(236, kHallName));
+  const Hall hall = makeHallIn(scratch_.deepPath(236, kHallName), true);
   ASSERT_LE((hall.directory + L"\\ludora.exe").size(), size_t(MAX_PATH - 1));
   ASSERT_GT(hall.record.size(), size_t(MAX_PATH - 1));
   expectTrace(launch(hall, 1234), 1234, Recording::NotRecorded);
