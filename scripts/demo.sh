@@ -1,58 +1,150 @@
 #!/bin/bash
-# The launcher's main job, shown under Wine: a copy of channel_launcher.exe is
-# stamped with channel 1101010001 and application 2001 (channel_stamp), then
-# run in normal mode and in header self-test mode, with the debug-trace lines
-# and exit codes of each run printed as they come back (tools/trace_capture).
+# The launcher's main job, end to end under Wine, in a sandbox of its own:
 #
-# Usage: scripts/demo.sh        (as root on Debian; installs what is missing,
-#                                builds the windows preset in build/windows)
+#   1. a copy of channel_launcher.exe is stamped with channel 1101010001 and
+#      application 2001 (channel_stamp.exe) and run with a stand-in hall
+#      registered as installed: its debug-trace lines, the hall's two starts
+#      (parameters, working directory) and the install-channel file as
+#      channel_record reads it;
+#   2. the same copy with the hall not installed and a stand-in software
+#      manager registered: the manager's start, then the hall's;
+#   3. the copy in header self-test mode, beside channel_stamp's offline verify.
+#
+# Usage: scripts/demo.sh        (no arguments; as root on Debian, installs what is
+#                                missing, builds what is needed, safe to run again)
+# Builds: build/windows (windows preset) and build/native (channel_record);
+# CHANNEL_DEMO_WINDOWS_BUILD / CHANNEL_DEMO_NATIVE_BUILD name other build trees.
+# Sandbox: build/demo, with a Wine prefix of its own (build/demo/wine/prefix).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 scripts/install-deps.sh
 
-build="$root/build/windows"
-echo "== building channel_launcher.exe, channel_stamp.exe, trace_capture.exe ($build)"
-cmake --preset windows >/dev/null
-cmake --build "$build" -j "$(nproc)" --target channel_launcher channel_stamp trace_capture >/dev/null
-
-export CHANNEL_WINE_ROOT="$build/wine"
-wine_run() { "$root/cmake/wine-run.sh" "$@" 2>/dev/null; }
-# A Windows path for a file of this machine (Wine maps / to drive Z:).
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
-
-demo="$build/demo"
-rm -rf "$demo"
+windows_build="${CHANNEL_DEMO_WINDOWS_BUILD:-$root/build/windows}"
+native_build="${CHANNEL_DEMO_NATIVE_BUILD:-$root/build/native}"
+demo="$root/build/demo"
 mkdir -p "$demo"
-copy="$demo/setup.exe"
 
-echo
-echo "== channel_stamp stamp: channel 1101010001, application 2001, mini type 2"
-wine_run "$build/tools/channel_stamp.exe" stamp "$(windows_path "$build/launch_flow/channel_launcher.exe")" \
-  --channel 1101010001 --app-id 2001 --mini-type 2 --output "$(windows_path "$copy")" | sed 's/^/   /'
-
-# run TITLE TIMEOUT ARGUMENTS...: one run of the stamped copy with its trace and exit code.
-run() {
-  local title=$1 timeout=$2
-  shift 2
-  echo
-  echo "== $title"
-  echo "   command line: setup.exe $*"
-  local status=0
-  wine_run "$build/tools/trace_capture.exe" --timeout "$timeout" "$(windows_path "$copy")" "$@" \
-    | sed 's/^/   /' || status=$?
-  case $status in
-    124) echo "   (still running after ${timeout} s: the demo stops watching and ends it)" ;;
-    125) echo "   (the copy could not be started)" ;;
-  esac
+# quietly LOG COMMAND...: runs a build step, showing its output only when it fails.
+quietly() {
+  local log=$1
+  shift
+  "$@" >"$log" 2>&1 || { tail -40 "$log"; echo "demo: build step failed: $*" >&2; exit 1; }
 }
 
-run "normal mode (no hall installed here: what follows the start-up line is the hall launch sequence)" 10
-run "self-test, command line equivalent to the stamp: exit code 0" 30 \
-  TestDosHeaderAttribute MiniType=2 /MainSource=1101010001 AppID=2001
-run "self-test without MiniType: exit code 1 (mini type differs)" 30 \
-  TestDosHeaderAttribute /MainSource=1101010001 AppID=2001
-run "self-test with -silent and another channel: exit code 3 (silent is compared before the channel)" 30 \
-  TestDosHeaderAttribute MiniType=2 /MainSource=5 AppID=2001 -silent
-run "self-test with a sub-channel (and a quoted path with spaces): exit code 6 (sub-channel differs)" 30 \
-  TestDosHeaderAttribute MiniType=2 /MainSource=1101010001 AppID=2001 /SubSource=4 '/D=C:\Games\Ludora Hall'
+echo "== building: channel_launcher.exe, channel_stamp.exe, trace_capture.exe and the stand-ins"
+echo "   ($windows_build), channel_record ($native_build)"
+quietly "$demo/build.log" cmake --preset windows -B "$windows_build"
+quietly "$demo/build.log" cmake --build "$windows_build" -j "$(nproc)" --target channel_launcher channel_stamp \
+  trace_capture hall_stand_in soft_manager_stand_in
+quietly "$demo/build.log" cmake --preset native -B "$native_build"
+quietly "$demo/build.log" cmake --build "$native_build" -j "$(nproc)" --target channel_record
+
+export CHANNEL_WINE_ROOT="$demo/wine"
+export WINEPREFIX="$CHANNEL_WINE_ROOT/prefix"
+wine_run() { "$root/cmake/wine-run.sh" "$@" 2>/dev/null; }
+# The 32-bit reg.exe sees the registry as the 32-bit launcher does (WOW6432Node included).
+reg32() { wine_run 'C:\windows\syswow64\reg.exe' "$@"; }
+# Waits until every program of the sandbox has ended (the stand-ins close their windows by themselves).
+wait_for_sandbox() { timeout 120 wineserver -w 2>/dev/null || true; }
+indent() { sed 's/^/   /'; }
+
+hall_key='HKCU\Software\Korvani\Ludora\SYS'
+manager_key='HKLM\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall\HalvexMgr'
+hall_windows='C:\Program Files (x86)\Ludora'
+manager_windows='C:\Program Files (x86)\Halvex'
+copy_windows='C:\Downloads\ludora_setup.exe'
+
+echo
+echo "== preparing the Wine sandbox ($WINEPREFIX)"
+wait_for_sandbox
+reg32 delete "$hall_key" /v CorvelHallDirectory /f >/dev/null 2>&1 || true
+reg32 delete "$manager_key" /v UninstallString /f >/dev/null 2>&1 || true
+drive_c="$WINEPREFIX/drive_c"
+hall="$drive_c/Program Files (x86)/Ludora"
+manager="$drive_c/Program Files (x86)/Halvex"
+downloads="$drive_c/Downloads"
+rm -rf "$hall" "$manager" "$drive_c/Program Files (x86)/xwv_cache" "$downloads"
+mkdir -p "$hall" "$manager" "$downloads"
+cp "$windows_build/tests/programs/ludora.exe" "$hall/"
+cp "$windows_build/tests/programs/HalvexSoftMgr.exe" "$manager/"
+echo "   hall stand-in:             $hall_windows\\ludora.exe"
+echo "   software manager stand-in: $manager_windows\\HalvexSoftMgr.exe"
+# The stand-ins log each start (program, process, time, command line, working
+# directory) and show a hall window when asked to.
+export LUDORA_TEST_WINDOW_DELAY_MS=2500 LUDORA_TEST_WINDOW_MS=4000
+unset HALVEX_TEST_REGISTER_HALL HALVEX_TEST_WINDOW_MS
+
+echo
+echo "== channel_stamp.exe stamp: channel 1101010001, application 2001"
+wine_run "$windows_build/tools/channel_stamp.exe" stamp "Z:${windows_build//\//\\}\\launch_flow\\channel_launcher.exe" \
+  --channel 1101010001 --app-id 2001 --output "$copy_windows" | indent
+
+# run_copy TIMEOUT ARGUMENTS...: runs the stamped copy in C:\Downloads under
+# trace_capture.exe, printing its trace lines and exit code; sets $status.
+run_copy() {
+  local timeout=$1
+  shift
+  echo "   command line: ludora_setup.exe${*:+ $*}"
+  status=0
+  (cd "$downloads" && wine_run "$windows_build/tools/trace_capture.exe" --timeout "$timeout" "$copy_windows" "$@") \
+    | sed -e 's/^trace: /   trace | /' -e 's/^exit code: /   exit code: /' || status=$?
+}
+
+# show_starts LOG COUNT: waits (up to 30 s) for COUNT starts in the stand-ins'
+# log, then prints each start's program, command line and working directory.
+show_starts() {
+  local log=$1 count=$2
+  for _ in $(seq 300); do
+    [ -f "$log" ] && [ "$(grep -c $'\t' "$log")" -ge "$count" ] && break
+    sleep 0.1
+  done
+  if [ ! -f "$log" ]; then
+    echo "   (nothing was started)"
+    return
+  fi
+  awk -F'\t' '{ printf "   %s.exe (process %s)\n     command line:      %s\n     working directory: %s\n", $1, $2, $4, $5 }' "$log"
+}
+
+echo
+echo "== 1. the hall installed: $hall_key CorvelHallDirectory = $hall_windows"
+reg32 add "$hall_key" /v CorvelHallDirectory /t REG_SZ /d "$hall_windows" /f >/dev/null
+export CHANNEL_TEST_LOG='C:\Downloads\starts-installed.log'
+run_copy 60
+echo "   -- the hall's starts:"
+show_starts "$downloads/starts-installed.log" 2
+echo "   -- the install-channel file, as channel_record show reads it:"
+"$native_build/tools/channel_record" show "$hall/config/original/InsChannel.as" | indent
+wait_for_sandbox
+
+echo
+echo "== 2. the hall not installed, the software manager registered:"
+echo "   $manager_key UninstallString = \"$manager_windows\\Uninst.exe\""
+reg32 delete "$hall_key" /v CorvelHallDirectory /f >/dev/null
+reg32 add "$manager_key" /v UninstallString /t REG_SZ /d "\"$manager_windows\\Uninst.exe\"" /f >/dev/null
+# The manager stand-in acts as if it installed the hall: it registers the hall
+# directory and shows the hall's window, which the launcher waits for.
+export HALVEX_TEST_REGISTER_HALL="$hall_windows" HALVEX_TEST_WINDOW_MS=4000
+export CHANNEL_TEST_LOG='C:\Downloads\starts-manager.log'
+run_copy 60
+echo "   -- what was started:"
+show_starts "$downloads/starts-manager.log" 2
+wait_for_sandbox
+
+echo
+echo "== 3. header self-test mode (starts nothing): the launcher's exit code beside channel_stamp verify"
+self_test=(TestDosHeaderAttribute MiniType=0 /MainSource=1101010001 AppID=2001)
+for extra in "" "/SubSource=4"; do
+  arguments=("${self_test[@]}")
+  [ -n "$extra" ] && arguments+=("$extra")
+  run_copy 30 "${arguments[@]}"
+  launcher_status=$status
+  echo "   channel_stamp.exe verify ludora_setup.exe -- ${arguments[*]}"
+  verify_status=0
+  wine_run "$windows_build/tools/channel_stamp.exe" verify "$copy_windows" -- "${arguments[@]}" | indent \
+    || verify_status=$?
+  echo "   verify exit code: $verify_status (the launcher's: $launcher_status)"
+done
+wait_for_sandbox
+echo
+echo "== done: the sandbox is $demo (run scripts/demo.sh again to start afresh)"
