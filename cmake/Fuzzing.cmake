@@ -33,3 +33,18 @@ function(channel_add_fuzzer name)
     add_test(NAME ${name}_replay COMMAND ${name}_replay ${F_CORPUS})
   endif()
 endfunction()
+
+# channel_add_fuzzers(TARGETS name... LIBS lib...)
+#
+# Fuzz targets of the current folder by convention: NAME.cpp, seeds in
+# fuzz_corpus/NAME/, dictionary fuzz_corpus/NAME.dict.
+function(channel_add_fuzzers)
+  cmake_parse_arguments(F "" "" "TARGETS;LIBS" ${ARGN})
+  foreach(fuzzer IN LISTS F_TARGETS)
+    channel_add_fuzzer(${fuzzer}
+      SOURCES ${fuzzer}.cpp
+      LIBS ${F_LIBS}
+      CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_corpus/${fuzzer}
+      DICT ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_corpus/${fuzzer}.dict)
+  endforeach()
+endfunction()
