@@ -65,7 +65,7 @@ std::vector<StandInStart> readStarts(const std::wstring& log);
 // Waits until `log` holds at least `count` starts, or `timeout` has passed,
 // and returns them. Stand-ins may still be starting after the launcher ended.
 std::vector<StandInStart> waitForStarts(const std::wstring& log, size_t count,
-                                        std::chrono::milliseconds timeout = std::chrono::seconds(20));
+                                        std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 // Ends those of `starts` that still run, by process id, when they are stand-ins.
 void endStandIns(const std::vector<StandInStart>& starts);
