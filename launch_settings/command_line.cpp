@@ -4,7 +4,7 @@
 #include <initializer_list>
 
 #include "common/string_to_long.h"
-#include "launch_settings/ascii_case.h"
+#include "common/ascii_case.h"
 
 CommandLineTokens::CommandLineTokens(const std::vector<std::u16string>& arguments) {
   if (arguments.empty()) return;

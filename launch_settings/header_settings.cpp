@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "common/string_to_long.h"
-#include "launch_settings/ascii_case.h"
+#include "common/ascii_case.h"
 
 namespace {
 

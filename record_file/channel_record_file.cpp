@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "common/ascii_case.h"
 #include "record_file/file_io.h"
 #include "record_file/record_cipher.h"
 #include "record_file/text_encoding.h"
@@ -24,8 +25,6 @@ std::string cipherKeyText() {
   key.resize(kCipherKeySize, ' ');
   return key;
 }
-
-char16_t asciiLower(char16_t unit) { return unit >= u'A' && unit <= u'Z' ? unit - u'A' + u'a' : unit; }
 
 bool isLineBreak(char16_t unit) { return unit == u'\r' || unit == u'\n'; }
 
