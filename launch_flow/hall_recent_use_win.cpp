@@ -3,18 +3,11 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include <memory>
-#include <type_traits>
-
+#include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "launch_flow/hall_recent_use.h"
 
 namespace {
-
-struct FindCloser {
-  void operator()(HANDLE handle) const { FindClose(handle); }
-};
-using UniqueFind = std::unique_ptr<std::remove_pointer_t<HANDLE>, FindCloser>;
 
 uint64_t fileTimeValue(const FILETIME& time) {
   return (uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -47,9 +40,8 @@ int hallUsedRecentlyAt(const std::wstring& parentDirectory, uint64_t now) {
   if (!SetCurrentDirectoryW(cache.c_str())) return 0;
 
   WIN32_FIND_DATAW found{};
-  const HANDLE first = FindFirstFileW(L"*.*", &found);
-  if (first == INVALID_HANDLE_VALUE) return 0;
-  const UniqueFind listing(first);
+  const UniqueFind listing = uniqueFind(FindFirstFileW(L"*.*", &found));
+  if (!listing) return 0;
   do {
     if (isRecent(found, now)) return 1;
   } while (FindNextFileW(listing.get(), &found));

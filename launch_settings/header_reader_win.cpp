@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "launch_settings/program_path.h"
 
@@ -12,16 +13,6 @@ namespace {
 
 // The longest path Windows knows, in wide characters, terminator included.
 constexpr DWORD kLongestPath = 32768;
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
-struct ViewUnmapper {
-  void operator()(const void* view) const { UnmapViewOfFile(view); }
-};
-using UniqueView = std::unique_ptr<const void, ViewUnmapper>;
 
 [[noreturn]] void raiseLastError(const char* step) { throw HeaderReadError(step, GetLastError()); }
 

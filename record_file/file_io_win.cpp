@@ -5,19 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "record_file/file_io.h"
 
 namespace {
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
-UniqueHandle uniqueFile(HANDLE handle) {
-  return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-}
 
 bool writeAll(HANDLE file, const uint8_t* data, size_t count) {
   size_t allowed = writableBytesForTesting(count);
