@@ -1,12 +1,10 @@
 #include "launch_flow/install_channel.h"
 
-#include <cstdio>
 #include <new>
 
 #include "launch_flow/decimal_text.h"
 #include "launch_flow/path_text.h"
 #include "record_file/channel_record_file.h"
-#include "record_file/text_encoding.h"
 
 namespace {
 
@@ -17,10 +15,12 @@ void traceNotRecorded(const InstallChannelPlatform& platform, const char* reason
 }
 
 // Loads the record file, sets the channel and writes it back; false when the
-// file was left as it was (unreadable as a whole, or not writable).
+// file was left as it was. The store itself refuses to write after a load
+// that did not read the file whole, and reports a failed text conversion as a
+// failed load or save.
 bool rewriteRecordFile(const std::u16string& recordPath, int32_t channelId) {
   ChannelRecordFile store;
-  if (store.load(recordPath) != 0) return false;
+  store.load(recordPath);
   return store.saveInstallChannel(decimalText(channelId));
 }
 
@@ -45,14 +45,9 @@ InstallChannelOutcome recordInstallChannelIfDue(const InstallChannelPlatform& pl
       traceNotRecorded(platform, "the record file could not be read whole or written");
       return InstallChannelOutcome::NotWritten;
     }
-  } catch (const CAtlException& error) {
-    char reason[64];
-    std::snprintf(reason, sizeof reason, "text conversion failed (HRESULT 0x%08X)", unsigned(error.m_hr));
-    traceNotRecorded(platform, reason);
-    return InstallChannelOutcome::ConversionFailed;
   } catch (const std::bad_alloc&) {
     traceNotRecorded(platform, "out of memory");
-    return InstallChannelOutcome::ConversionFailed;
+    return InstallChannelOutcome::NotWritten;
   }
   platform.trace(kChannelRecordedTrace);
   return InstallChannelOutcome::Written;

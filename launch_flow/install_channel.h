@@ -29,14 +29,13 @@ struct InstallChannelPlatform {
 enum class InstallChannelOutcome {
   SkippedRecentUse,  // the hall was used recently: nothing touched
   Written,           // the file now holds the channel and every entry it held before
-  NotWritten,        // the file could not be read whole or written: left as it was
-  ConversionFailed,  // a text conversion failed: left as it was
+  NotWritten,        // the file could not be read whole, converted or written: left as it was
 };
 
 // Records `channelId` as the hall's install channel unless the hall was used
 // recently. Writes the trace line 已经替换大厅渠道号 only when the file was
 // written, and one line naming the reason when it was due but not written.
-// Never throws for a failure of the file or its text: the hall is started
-// whatever happens here.
+// Never throws for a failure of the file, its text or memory: the hall is
+// started whatever happens here.
 InstallChannelOutcome recordInstallChannelIfDue(const InstallChannelPlatform& platform,
                                                 std::u16string_view hallDirectory, int32_t channelId);
