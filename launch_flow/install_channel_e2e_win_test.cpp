@@ -20,7 +20,6 @@
 #include "common/wide_win.h"
 #include "launch_flow/launch_e2e_support_win.h"
 #include "record_file/channel_record_file.h"
-#include "record_file/record_cipher.h"
 #include "tests/support/trace_capture_win.h"
 
 namespace {
@@ -93,36 +92,20 @@ std::string encodedText(RecordEncoding encoding, const std::wstring& text) {
   return bytes;
 }
 
-// The store's key, as any load sets it.
-std::string cipherKey() {
-  ChannelRecordFile store;
-  store.loadBytes({});
-  return store.cipherKey();
-}
-
-const uint8_t* keyBytes() {
-  static const std::string key = cipherKey();
-  return reinterpret_cast<const uint8_t*>(key.data());
+std::span<const uint8_t> bytesOf(const std::string& text) {
+  return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
 std::string encipher(const std::string& plain) {
-  std::string output(size_t(encipheredLength(int32_t(plain.size()))), '\0');
-  int32_t length = 0;
-  encipherBuffer(reinterpret_cast<const uint8_t*>(plain.data()), int32_t(plain.size()), keyBytes(),
-                 reinterpret_cast<uint8_t*>(output.data()), length);
-  output.resize(size_t(length));
-  return output;
+  const std::vector<uint8_t> enciphered = encipherRecordBytes(bytesOf(plain), recordCipherKey());
+  return std::string(enciphered.begin(), enciphered.end());
 }
 
 // The plain bytes of an enciphered file; nothing when the bytes do not decipher.
 std::optional<std::string> decipher(const std::string& file) {
-  std::string plain(file.size(), '\0');
-  int32_t length = int32_t(plain.size());
-  if (decipherBuffer(reinterpret_cast<const uint8_t*>(file.data()), int32_t(file.size()), keyBytes(),
-                     reinterpret_cast<uint8_t*>(plain.data()), length) != 1)
-    return std::nullopt;
-  plain.resize(size_t(length));
-  return plain;
+  const std::optional<std::vector<uint8_t>> plain = decipherRecordBytes(bytesOf(file), recordCipherKey());
+  if (!plain) return std::nullopt;
+  return std::string(plain->begin(), plain->end());
 }
 
 std::u16string u16(const std::wstring& text) { return std::u16string(as_u16view(text)); }

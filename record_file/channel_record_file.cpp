@@ -20,11 +20,6 @@ constexpr uint8_t kUtf16Mark[] = {0xFF, 0xFE};
 // Files beyond this cannot be handed to the cipher (32-bit lengths).
 constexpr size_t kLargestFile = INT32_MAX - 64;
 
-std::string cipherKeyText() {
-  std::string key = kKeyText;
-  key.resize(kCipherKeySize, ' ');
-  return key;
-}
 
 bool isLineBreak(char16_t unit) { return unit == u'\r' || unit == u'\n'; }
 
@@ -167,7 +162,7 @@ int32_t ChannelRecordFile::load(std::u16string_view path) {
   clear();
   canSave_ = false;
   path = path.substr(0, path.find(u'\0'));
-  cipherKey_ = cipherKeyText();
+  cipherKey_ = recordCipherKey();
   // A cut path names some other file: refuse it rather than read or write that one.
   if (path.size() >= kRecordPathCapacity) {
     path_[0] = 0;
@@ -200,18 +195,11 @@ int32_t ChannelRecordFile::load(std::u16string_view path) {
 
 int32_t ChannelRecordFile::loadBytes(std::span<const uint8_t> fileBytes) {
   clear();
-  cipherKey_ = cipherKeyText();
+  cipherKey_ = recordCipherKey();
   if (fileBytes.size() > kLargestFile) return -1;
   try {
-    std::vector<uint8_t> bytes(fileBytes.begin(), fileBytes.end());
-    auto length = static_cast<int32_t>(bytes.size());
-    std::vector<uint8_t> plain(bytes.size());
-    int32_t plainLength = length;
-    const auto* key = reinterpret_cast<const uint8_t*>(cipherKey_.data());
-    if (decipherBuffer(bytes.data(), length, key, plain.data(), plainLength) == 1) {
-      plain.resize(static_cast<size_t>(plainLength));
-      bytes.swap(plain);
-    }
+    std::optional<std::vector<uint8_t>> plain = decipherRecordBytes(fileBytes, cipherKey_);
+    std::vector<uint8_t> bytes = plain ? std::move(*plain) : std::vector<uint8_t>(fileBytes.begin(), fileBytes.end());
     detectEncoding(bytes.data(), bytes.size());
     if (bytes.size() <= 3) return 0;
     std::u16string text = decodeText(bytes, encoding_);
@@ -272,13 +260,7 @@ std::vector<uint8_t> ChannelRecordFile::fileImage() const {
   std::vector<uint8_t> image = encodeText(recordText(entries_), encoding_, hasBom_ == 1);
   if (cipherKey_.empty()) return image;
   if (image.size() > kLargestFile) throw std::bad_alloc();
-  auto length = static_cast<int32_t>(image.size());
-  std::vector<uint8_t> enciphered(static_cast<size_t>(encipheredLength(length)), 0);
-  int32_t written = 0;
-  encipherBuffer(image.data(), length, reinterpret_cast<const uint8_t*>(cipherKey_.data()), enciphered.data(),
-                 written);
-  enciphered.resize(static_cast<size_t>(written));
-  return enciphered;
+  return encipherRecordBytes(image, cipherKey_);
 }
 
 bool ChannelRecordFile::saveInstallChannel(std::u16string_view channelText) {
@@ -291,4 +273,30 @@ bool ChannelRecordFile::saveInstallChannel(std::u16string_view channelText) {
   } catch (const std::bad_alloc&) {
   }
   return false;
+}
+
+std::string recordCipherKey() {
+  std::string key = kKeyText;
+  key.resize(kCipherKeySize, ' ');
+  return key;
+}
+
+std::optional<std::vector<uint8_t>> decipherRecordBytes(std::span<const uint8_t> bytes, const std::string& key) {
+  if (bytes.size() > size_t(INT32_MAX)) return std::nullopt;
+  std::vector<uint8_t> plain(bytes.size());
+  auto length = static_cast<int32_t>(plain.size());
+  if (decipherBuffer(bytes.data(), length, reinterpret_cast<const uint8_t*>(key.data()), plain.data(), length) != 1)
+    return std::nullopt;
+  plain.resize(static_cast<size_t>(length));
+  return plain;
+}
+
+std::vector<uint8_t> encipherRecordBytes(std::span<const uint8_t> plain, const std::string& key) {
+  if (plain.size() > size_t(kMaxCipherMessageLength)) throw std::bad_alloc();
+  const auto length = static_cast<int32_t>(plain.size());
+  std::vector<uint8_t> enciphered(static_cast<size_t>(encipheredLength(length)), 0);
+  int32_t written = 0;
+  encipherBuffer(plain.data(), length, reinterpret_cast<const uint8_t*>(key.data()), enciphered.data(), written);
+  enciphered.resize(static_cast<size_t>(written));
+  return enciphered;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -98,3 +99,14 @@ class ChannelRecordFile {
 // would not read back as the same key, the key is split at a later "#" that
 // does; entries without a section are written first, before any header.
 std::u16string recordText(const ChannelRecordFile::Entries& entries);
+
+// The 16 key bytes the store enciphers with: "plumTrowel" padded with spaces.
+std::string recordCipherKey();
+
+// The message inside `bytes` when they decipher with the 16-byte `key`, else
+// std::nullopt (not enciphered, another key, damaged, or too long for the cipher).
+std::optional<std::vector<uint8_t>> decipherRecordBytes(std::span<const uint8_t> bytes, const std::string& key);
+
+// `plain` enciphered with the 16-byte `key` as one message. Raises
+// std::bad_alloc when it is too long for the cipher.
+std::vector<uint8_t> encipherRecordBytes(std::span<const uint8_t> plain, const std::string& key);

@@ -7,20 +7,11 @@
 #include <vector>
 
 #include "record_file/channel_record_file.h"
-#include "record_file/record_cipher.h"
 
 namespace {
 
 void require(bool condition) {
   if (!condition) std::abort();
-}
-
-std::vector<uint8_t> enciphered(const std::vector<uint8_t>& plain, const std::string& key) {
-  auto n = static_cast<int32_t>(plain.size());
-  std::vector<uint8_t> out(static_cast<size_t>(encipheredLength(n)));
-  int32_t written = 0;
-  encipherBuffer(plain.data(), n, reinterpret_cast<const uint8_t*>(key.data()), out.data(), written);
-  return out;
 }
 
 }  // namespace
@@ -33,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ChannelRecordFile store;
   if (mode & 1) {
     require(store.loadBytes({}) == 0);  // sets the key
-    bytes = enciphered(bytes, store.cipherKey());
+    bytes = encipherRecordBytes(bytes, store.cipherKey());
   }
   require(store.loadBytes(bytes) == 0);
   if (mode & 2) store.saveInstallChannel(u"1101010001");

@@ -60,36 +60,15 @@ void expectArguments(const std::string& command, const std::vector<std::string>&
   if (arguments.size() != count) usageError(command, command + " takes " + names);
 }
 
-// The 16 key bytes of the record cipher, as the store sets them on load.
-std::string recordKey() {
-  ChannelRecordFile store;
-  store.loadBytes({});
-  return store.cipherKey();
-}
-
-const uint8_t* keyBytes(const std::string& key) { return reinterpret_cast<const uint8_t*>(key.data()); }
-
 // The plain bytes of `bytes` when they decipher with the record key.
 std::optional<std::vector<uint8_t>> deciphered(const std::vector<uint8_t>& bytes) {
-  if (bytes.size() > size_t(kMaxCipherMessageLength)) return std::nullopt;
-  const std::string key = recordKey();
-  std::vector<uint8_t> plain(bytes.size());
-  int32_t length = int32_t(plain.size());
-  if (decipherBuffer(bytes.data(), int32_t(bytes.size()), keyBytes(key), plain.data(), length) != 1)
-    return std::nullopt;
-  plain.resize(size_t(length));
-  return plain;
+  return decipherRecordBytes(bytes, recordCipherKey());
 }
 
 std::vector<uint8_t> enciphered(const std::vector<uint8_t>& plain) {
   if (plain.size() > size_t(kMaxCipherMessageLength))
     throw ToolError{kExitBadInput, "the input is too large for the record cipher"};
-  const std::string key = recordKey();
-  std::vector<uint8_t> out(size_t(encipheredLength(int32_t(plain.size()))));
-  int32_t written = 0;
-  encipherBuffer(plain.data(), int32_t(plain.size()), keyBytes(key), out.data(), written);
-  out.resize(size_t(written));
-  return out;
+  return encipherRecordBytes(plain, recordCipherKey());
 }
 
 const char* encodingName(const ChannelRecordFile& store) {
