@@ -4,19 +4,7 @@
 #include <sstream>
 
 #include "tests/support/trace_capture_win.h"
-
-namespace {
-
-using namespace std::chrono_literals;
-
-std::wstring wideFromUtf8(const std::string& utf8) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring text(size_t(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), text.data(), size);
-  return text;
-}
-
-}  // namespace
+#include "tests/support/utf8_win.h"
 
 std::wstring testProgram(const std::wstring& fileName) {
   wchar_t full[MAX_PATH] = {};

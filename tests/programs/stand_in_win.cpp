@@ -1,5 +1,7 @@
 #include "tests/programs/stand_in_win.h"
 
+#include "tests/support/utf8_win.h"
+
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -35,13 +37,6 @@ unsigned long long unixNanoseconds() {
   return (ticks - 116444736000000000ull) * 100;
 }
 
-std::string utf8(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string bytes(size_t(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), size, nullptr, nullptr);
-  return bytes;
-}
-
 LRESULT CALLBACK hallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_TIMER) {
     DestroyWindow(window);
@@ -67,7 +62,7 @@ void logStart(const wchar_t* program) {
   const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
-  const std::string bytes = utf8(line);
+  const std::string bytes = utf8FromWide(line);
   DWORD written = 0;
   WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
   CloseHandle(file);

@@ -1,5 +1,7 @@
 #include "tests/support/trace_capture_win.h"
 
+#include "tests/support/utf8_win.h"
+
 TraceCapture::~TraceCapture() {
   {
     std::unique_lock lock(mutex_);
@@ -135,8 +137,5 @@ std::string printableLine(const std::wstring& line) {
     else if (c == L'\n') shown += L"\\n";
     else shown += c;
   }
-  const int count = WideCharToMultiByte(CP_UTF8, 0, shown.data(), int(shown.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(count), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, shown.data(), int(shown.size()), out.data(), count, nullptr, nullptr);
-  return out;
+  return utf8FromWide(shown);
 }
