@@ -95,12 +95,10 @@ std::string printable(std::u16string_view text) {
   return out;
 }
 
-void listLine(std::ostream& out, const std::string& label, const std::string& value) {
-  out << label << std::string(label.size() < 12 ? 12 - label.size() : 1, ' ') << value << "\n";
-}
+constexpr size_t kValueColumn = 12;
 
 void listEntries(std::ostream& out, const ChannelRecordFile& store) {
-  listLine(out, "entries", std::to_string(store.entries().size()) + ", in the order they are written");
+  listLine(out, "entries", std::to_string(store.entries().size()) + ", in the order they are written", kValueColumn);
   for (const auto& [key, value] : store.entries()) {
     const size_t hash = key.find(u'#');
     const std::u16string_view section = std::u16string_view(key).substr(0, hash);
@@ -142,12 +140,13 @@ int showCommand(const std::vector<std::string>& arguments, std::ostream& out, st
   ChannelRecordFile store;
   if (store.loadBytes(bytes) != 0)
     throw ToolError{kExitBadInput, path + ": its text could not be converted from its encoding"};
-  listLine(out, "file", path);
+  listLine(out, "file", path, kValueColumn);
   listLine(out, "container", plain ? "enciphered, " + std::to_string(bytes.size()) + " bytes holding " +
                                          std::to_string(plain->size()) + " bytes of text"
                                    : "plain, " + std::to_string(bytes.size()) +
-                                         " bytes (not enciphered with the record key)");
-  listLine(out, "encoding", encodingName(store));
+                                         " bytes (not enciphered with the record key)",
+           kValueColumn);
+  listLine(out, "encoding", encodingName(store), kValueColumn);
   listEntries(out, store);
   return kExitDone;
 }

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <set>
 
+#include "common/ascii_case.h"
 #include "launch_settings/command_line.h"
 #include "launch_settings/header_self_check.h"
 #include "tools/pe_image.h"
@@ -128,10 +129,7 @@ void checkSignature(const std::string& path, const ExecutableInfo& info, bool fo
       << "; the stamped copy's signature no longer verifies: sign it again.\n";
 }
 
-// One line of a listing: the label padded to a column, then the value.
-void listLine(std::ostream& out, const std::string& label, const std::string& value) {
-  out << label << std::string(label.size() < 30 ? 30 - label.size() : 1, ' ') << value << "\n";
-}
+constexpr size_t kValueColumn = 30;
 
 std::string joined(const std::vector<std::string>& words) {
   std::string text;
@@ -143,15 +141,16 @@ void describe(std::ostream& out, const std::string& path, const std::vector<uint
               const ExecutableInfo& info) {
   const HeaderSettings stamp = decodeStamp(bytes);
   const HeaderSettings asRead = decodeHeaderSettings(bytes, launcherPath(path));
-  listLine(out, "file", path);
-  listLine(out, "executable", std::string(kindName(info.kind)) + (info.isSigned() ? ", signed" : ", not signed"));
+  listLine(out, "file", path, kValueColumn);
+  listLine(out, "executable", std::string(kindName(info.kind)) + (info.isSigned() ? ", signed" : ", not signed"),
+           kValueColumn);
   for (const StampField& field : stampFields()) {
     std::string value = fieldValueText(field, stamp);
     if (field.get(asRead) != field.get(stamp))
       value += "  (the launcher reads " + fieldValueText(field, asRead) + " from \"cid\" in this path)";
-    listLine(out, field.label, value);
+    listLine(out, field.label, value, kValueColumn);
   }
-  listLine(out, "self-test arguments", joined(selfTestArguments(asRead)));
+  listLine(out, "self-test arguments", joined(selfTestArguments(asRead)), kValueColumn);
 }
 
 int stampCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -215,10 +214,8 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
 std::string lowered(std::string text) {
-  std::ranges::transform(text, text.begin(), asciiLower);
+  for (char& c : text) c = asciiLower(c);
   return text;
 }
 

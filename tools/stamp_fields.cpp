@@ -4,6 +4,8 @@
 #include <charconv>
 #include <limits>
 
+#include "common/ascii_case.h"
+
 namespace {
 
 constexpr int64_t kInt32Low = std::numeric_limits<int32_t>::min();
@@ -48,13 +50,6 @@ const StampField kFields[] = {
 #undef NUMBER_FIELD
 #undef SWITCH_FIELD
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return lower(x) == lower(y);
-  });
-}
-
 }  // namespace
 
 std::span<const StampField> stampFields() { return kFields; }
@@ -82,9 +77,9 @@ std::optional<int64_t> parseFieldNumber(const StampField& field, std::string_vie
 
 std::optional<bool> parseFieldSwitch(std::string_view text) {
   for (const char* off : {"", "0", "no", "false", "off"})
-    if (equalsIgnoringCase(text, off)) return false;
+    if (equalsIgnoringAsciiCase(text, off)) return false;
   for (const char* on : {"1", "yes", "true", "on"})
-    if (equalsIgnoringCase(text, on)) return true;
+    if (equalsIgnoringAsciiCase(text, on)) return true;
   return std::nullopt;
 }
 

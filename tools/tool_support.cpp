@@ -40,6 +40,10 @@ void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes) {
 
 bool isHelpOption(const std::string& argument) { return argument == "--help" || argument == "-h"; }
 
+void listLine(std::ostream& out, const std::string& label, const std::string& value, size_t valueColumn) {
+  out << label << std::string(label.size() < valueColumn ? valueColumn - label.size() : 1, ' ') << value << "\n";
+}
+
 namespace {
 
 const ToolCommand* findCommand(std::span<const ToolCommand> commands, const std::string& name) {

@@ -62,3 +62,7 @@ int runTool(const char* tool, const char* overview, std::span<const ToolCommand>
 
 // Whether `argument` is "--help" or "-h".
 bool isHelpOption(const std::string& argument);
+
+// One line of a listing: the label, padded to `valueColumn` (at least one
+// space), then the value.
+void listLine(std::ostream& out, const std::string& label, const std::string& value, size_t valueColumn);
