@@ -14,12 +14,9 @@
 #include "launch_settings/command_line.h"
 #include "launch_settings/header_self_check.h"
 #include "launch_settings/launch_settings.h"
+#include "tests/support/fuzz_check.h"
 
 namespace {
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
 
 std::vector<std::u16string> argumentsOf(const uint8_t* data, size_t size) {
   std::vector<std::u16string> arguments(1);

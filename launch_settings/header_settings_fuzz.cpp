@@ -10,14 +10,7 @@
 
 #include "launch_settings/header_settings.h"
 #include "launch_settings/program_path.h"
-
-namespace {
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+#include "tests/support/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

@@ -7,14 +7,7 @@
 #include <vector>
 
 #include "record_file/channel_record_file.h"
-
-namespace {
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+#include "tests/support/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

@@ -5,14 +5,7 @@
 #include <string>
 
 #include "record_file/channel_record_file.h"
-
-namespace {
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+#include "tests/support/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::u16string text(size / 2, u'\0');

@@ -9,15 +9,12 @@
 
 #include "record_file/record_cipher.h"
 #include "record_file/record_cipher_fuzz_input.h"
+#include "tests/support/fuzz_check.h"
 
 namespace {
 
 // Keeps capacities near the data's size: a larger one tells nothing new.
 constexpr int32_t kCapacitySlack = 64;
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
 
 // A heap block of exactly count bytes (none for a negative count).
 std::unique_ptr<uint8_t[]> block(int32_t count) {
