@@ -1,12 +1,24 @@
 #!/bin/bash
 # Runs a Windows program under Wine in the build tree's private prefix.
 #
+#   wine-run.sh PROGRAM [ARGS...]   run one program
+#   wine-run.sh --session-start     prepare the display and the prefix, and keep
+#                                   one wineserver (with its services) running
+#   wine-run.sh --session-stop      end that wineserver and every Wine process
+#
+# ctest brackets the Windows tests with the two session commands, so that the
+# tests share a warm session instead of racing each other to start one.
+#
 # The prefix is created once (wineboot --init) under a lock, and its wineserver
 # is restarted afterwards: a fresh prefix can leave a second services.exe behind
 # that stalls the next start. Windows need an X display; when none is set, a
 # private Xvfb is started and reused by later calls.
+#
+# Every long-lived process started while a lock is held gets the lock's file
+# descriptor closed: flock belongs to the open file, so an Xvfb or wineserver
+# that inherited it would hold the lock for as long as it runs, and the next
+# caller would wait forever.
 set -u
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 : "${CHANNEL_WINE_ROOT:=${TMPDIR:-/tmp}/channel-launcher-wine}"
 export WINEPREFIX="${WINEPREFIX:-$CHANNEL_WINE_ROOT/prefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -15,33 +27,57 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export LC_ALL="${CHANNEL_WINE_LOCALE:-zh_CN.UTF-8}"
 mkdir -p "$CHANNEL_WINE_ROOT"
 
-if [ -z "${DISPLAY:-}" ]; then
-  display=:87
-  if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
+display_ready() { xdpyinfo -display "$1" >/dev/null 2>&1; }
+
+ensure_display() {
+  [ -n "${DISPLAY:-}" ] && return
+  local display=:87
+  if ! display_ready "$display"; then
     (
       flock 9
-      if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
-        nohup Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-        for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+      if ! display_ready "$display"; then
+        nohup Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 9>&- &
+        for _ in $(seq 100); do display_ready "$display" && break; sleep 0.1; done
       fi
     ) 9>"$CHANNEL_WINE_ROOT/xvfb.lock"
   fi
   export DISPLAY="$display"
-fi
+}
 
-if [ ! -f "$WINEPREFIX/.channel-ready" ]; then
+ensure_prefix() {
+  [ -f "$WINEPREFIX/.channel-ready" ] && return
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.channel-ready" ]; then
-      wineboot --init >/dev/null 2>&1
+      wineboot --init >/dev/null 2>&1 9>&-
       wineserver -w
       # Without a window manager, closing a message box stalls for about 2 s
       # unless Wine manages its own windows.
-      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 9>&-
       wineserver -k; wineserver -w
       touch "$WINEPREFIX/.channel-ready"
     fi
   ) 9>"$CHANNEL_WINE_ROOT/prefix.lock"
-fi
+}
 
-exec wine "$@"
+case "${1:-}" in
+  --session-start)
+    ensure_display
+    ensure_prefix
+    # A persistent wineserver, warmed up by one short program so that its
+    # services and desktop are running before the first test starts.
+    # Both get /dev/null for their standard streams: what they leave running
+    # must not hold the pipes of the ctest run that started them.
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+    ;;
+  --session-stop)
+    wineserver -k
+    wineserver -w
+    ;;
+  *)
+    ensure_display
+    ensure_prefix
+    exec wine "$@"
+    ;;
+esac
