@@ -183,7 +183,7 @@ class InstallChannelE2E : public LauncherE2E {
     // Every run started the hall exactly twice; none more since.
     for (const std::wstring& log : logs_) {
       const std::vector<StandInStart> logged = readStarts(log);
-      EXPECT_EQ(logged.size(), 2u) << printableLine(log);
+      EXPECT_EQ(logged.size(), 2u) << printableLine(log) << "\n" << shown(logged);
       ::endStandIns(logged);
     }
     window_.reset();
@@ -225,6 +225,7 @@ class InstallChannelE2E : public LauncherE2E {
     logs_.push_back(hall.log);
     const TraceLines lines = run(launcher(channelId), 60s, hall.workingDirectory);
     starts_ = waitForStarts(hall.log, 2);
+    lastTrace_ = lines;
     return lines;
   }
 
@@ -243,7 +244,7 @@ class InstallChannelE2E : public LauncherE2E {
 
   // Expects the last run's two hall starts, in `directory`.
   void expectHallStarted(const Hall& hall, const std::wstring& directory) const {
-    ASSERT_EQ(starts_.size(), 2u);
+    ASSERT_EQ(starts_.size(), 2u) << "logged starts:\n" << shown(starts_) << "trace:\n" << shown(lastTrace_);
     expectHallStarts(starts_,
                      {hallCommand(hall.directory, L"ludora://ENTERAPP"),
                       hallCommand(hall.directory, L"ludora://ENTERAPP APPID:" + decimal(kAppId))},
@@ -277,6 +278,7 @@ class InstallChannelE2E : public LauncherE2E {
   std::map<int32_t, std::wstring> launchers_;
   std::vector<std::wstring> logs_;
   std::vector<StandInStart> starts_;
+  TraceLines lastTrace_;  // of the last run, for failure messages
 };
 
 // ---- The cache folder decides ----

@@ -83,6 +83,14 @@ std::vector<StandInStart> waitForStarts(const std::wstring& log, size_t count, s
   return found;
 }
 
+std::string shown(const std::vector<StandInStart>& starts) {
+  std::string text;
+  for (const StandInStart& start : starts)
+    text += "  " + printableLine(start.program + L" " + decimal(start.processId) + L" [" + start.commandLine + L"] in [" +
+                                 start.directory + L"]") + "\n";
+  return text;
+}
+
 void endStandIns(const std::vector<StandInStart>& starts) {
   for (const StandInStart& start : starts) {
     const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,

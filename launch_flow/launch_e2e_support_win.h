@@ -62,6 +62,10 @@ void deleteRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name);
 // The whole lines of the stand-in log at `log` (a line still being written is left out).
 std::vector<StandInStart> readStarts(const std::wstring& log);
 
+// The starts one per row (program, process id, command line, directory), for
+// failure messages.
+std::string shown(const std::vector<StandInStart>& starts);
+
 // Waits until `log` holds at least `count` starts, or `timeout` has passed,
 // and returns them. Stand-ins may still be starting after the launcher ended.
 std::vector<StandInStart> waitForStarts(const std::wstring& log, size_t count,

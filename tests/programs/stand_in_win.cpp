@@ -57,15 +57,22 @@ void logStart(const wchar_t* program) {
                             currentDirectory() + L"\n";
   std::wstring path = environmentText(kLogVariable);
   if (path.empty()) path = moduleDirectory() + L"stand_in_log.txt";
-  // Append-only access makes each whole-line write land at the end, even when
-  // several stand-ins write at once.
+  // The hall's two starts come within milliseconds of each other, and Wine
+  // emulates append-only writes by finding the end first and writing there,
+  // so two stand-ins writing at once can overwrite each other's line. One
+  // mutex shared by every stand-in makes them write in turn.
+  const HANDLE turn = CreateMutexW(nullptr, FALSE, L"Local\\channel-stand-in-log");
+  const bool owned = turn != nullptr && WaitForSingleObject(turn, 10000) != WAIT_TIMEOUT;
   const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  const std::string bytes = utf8FromWide(line);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  if (file != INVALID_HANDLE_VALUE) {
+    const std::string bytes = utf8FromWide(line);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+  }
+  if (owned) ReleaseMutex(turn);
+  if (turn != nullptr) CloseHandle(turn);
 }
 
 std::wstring environmentText(const wchar_t* name) {
