@@ -5,6 +5,7 @@
 #   wine-run.sh --session-start     prepare the display and the prefix, and keep
 #                                   one wineserver (with its services) running
 #   wine-run.sh --session-stop      end that wineserver and every Wine process
+#   wine-run.sh --display           make sure of the display and print its name
 #
 # ctest brackets the Windows tests with the two session commands, so that the
 # tests share a warm session instead of racing each other to start one.
@@ -70,6 +71,10 @@ case "${1:-}" in
     # must not hold the pipes of the ctest run that started them.
     wineserver -p </dev/null >/dev/null 2>&1
     wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+    ;;
+  --display)
+    ensure_display
+    echo "$DISPLAY"
     ;;
   --session-stop)
     wineserver -k

@@ -8,7 +8,9 @@
 #      channel_record reads it;
 #   2. the same copy with the hall not installed and a stand-in software
 #      manager registered: the manager's start, then the hall's;
-#   3. the copy in header self-test mode, beside channel_stamp's offline verify.
+#   3. a copy of another channel with neither the hall nor the software
+#      manager: the message box, saved as a screenshot, then closed with OK;
+#   4. the copy in header self-test mode, beside channel_stamp's offline verify.
 #
 # Usage: scripts/demo.sh        (no arguments; as root on Debian, installs what is
 #                                missing, builds what is needed, safe to run again)
@@ -18,7 +20,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-scripts/install-deps.sh
+scripts/install-deps.sh demo
 
 windows_build="${CHANNEL_DEMO_WINDOWS_BUILD:-$root/build/windows}"
 native_build="${CHANNEL_DEMO_NATIVE_BUILD:-$root/build/native}"
@@ -54,6 +56,7 @@ manager_key='HKLM\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstal
 hall_windows='C:\Program Files (x86)\Ludora'
 manager_windows='C:\Program Files (x86)\Halvex'
 copy_windows='C:\Downloads\ludora_setup.exe'
+other_copy_windows='C:\Downloads\partner_setup.exe'
 
 echo
 echo "== preparing the Wine sandbox ($WINEPREFIX)"
@@ -70,6 +73,9 @@ cp "$windows_build/tests/programs/ludora.exe" "$hall/"
 cp "$windows_build/tests/programs/HalvexSoftMgr.exe" "$manager/"
 echo "   hall stand-in:             $hall_windows\\ludora.exe"
 echo "   software manager stand-in: $manager_windows\\HalvexSoftMgr.exe"
+# Wine's dialog font takes Chinese characters from SimSun, which the sandbox
+# does not have: WenQuanYi Zen Hei stands in, so the message box text renders.
+wine_run reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /t REG_SZ /d 'WenQuanYi Zen Hei' /f >/dev/null
 # The stand-ins log each start (program, process, time, command line, working
 # directory) and show a hall window when asked to.
 export LUDORA_TEST_WINDOW_DELAY_MS=2500 LUDORA_TEST_WINDOW_MS=4000
@@ -80,14 +86,14 @@ echo "== channel_stamp.exe stamp: channel 1101010001, application 2001"
 wine_run "$windows_build/tools/channel_stamp.exe" stamp "Z:${windows_build//\//\\}\\launch_flow\\channel_launcher.exe" \
   --channel 1101010001 --app-id 2001 --output "$copy_windows" | indent
 
-# run_copy TIMEOUT ARGUMENTS...: runs the stamped copy in C:\Downloads under
+# run_copy TIMEOUT COPY ARGUMENTS...: runs a stamped copy in C:\Downloads under
 # trace_capture.exe, printing its trace lines and exit code; sets $status.
 run_copy() {
-  local timeout=$1
-  shift
-  echo "   command line: ludora_setup.exe${*:+ $*}"
+  local timeout=$1 copy=$2
+  shift 2
+  echo "   command line: ${copy##*\\}${*:+ $*}"
   status=0
-  (cd "$downloads" && wine_run "$windows_build/tools/trace_capture.exe" --timeout "$timeout" "$copy_windows" "$@") \
+  (cd "$downloads" && wine_run "$windows_build/tools/trace_capture.exe" --timeout "$timeout" "$copy" "$@") \
     | sed -e 's/^trace: /   trace | /' -e 's/^exit code: /   exit code: /' || status=$?
 }
 
@@ -110,7 +116,7 @@ echo
 echo "== 1. the hall installed: $hall_key CorvelHallDirectory = $hall_windows"
 reg32 add "$hall_key" /v CorvelHallDirectory /t REG_SZ /d "$hall_windows" /f >/dev/null
 export CHANNEL_TEST_LOG='C:\Downloads\starts-installed.log'
-run_copy 60
+run_copy 60 "$copy_windows"
 echo "   -- the hall's starts:"
 show_starts "$downloads/starts-installed.log" 2
 echo "   -- the install-channel file, as channel_record show reads it:"
@@ -126,18 +132,45 @@ reg32 add "$manager_key" /v UninstallString /t REG_SZ /d "\"$manager_windows\\Un
 # directory and shows the hall's window, which the launcher waits for.
 export HALVEX_TEST_REGISTER_HALL="$hall_windows" HALVEX_TEST_WINDOW_MS=4000
 export CHANNEL_TEST_LOG='C:\Downloads\starts-manager.log'
-run_copy 60
+run_copy 60 "$copy_windows"
 echo "   -- what was started:"
 show_starts "$downloads/starts-manager.log" 2
 wait_for_sandbox
 
 echo
-echo "== 3. header self-test mode (starts nothing): the launcher's exit code beside channel_stamp verify"
+echo "== 3. neither the hall nor the software manager, a copy of channel 1101010002: the message box"
+# The manager stand-in registered the hall in step 2: both go.
+reg32 delete "$hall_key" /v CorvelHallDirectory /f >/dev/null
+reg32 delete "$manager_key" /v UninstallString /f >/dev/null
+unset HALVEX_TEST_REGISTER_HALL HALVEX_TEST_WINDOW_MS
+wine_run "$windows_build/tools/channel_stamp.exe" stamp "$copy_windows" --channel 1101010002 --app-id 2001 \
+  --output "$other_copy_windows" >/dev/null
+display="$("$root/cmake/wine-run.sh" --display)"
+run_copy 60 "$other_copy_windows" >"$demo/message-box-run.txt" &
+runner=$!
+box="$(DISPLAY=$display timeout 30 xdotool search --sync --name '^Ludora大厅$' 2>/dev/null | head -1)" || true
+if [ -n "$box" ]; then
+  sleep 1  # time to paint
+  eval "$(DISPLAY=$display xdotool getwindowgeometry --shell "$box")"
+  DISPLAY=$display import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$demo/message-box.png"
+  echo "   a message box titled \"$(DISPLAY=$display xdotool getwindowname "$box")\" is shown;"
+  echo "   its screenshot: $demo/message-box.png"
+  DISPLAY=$display xdotool key Return
+  echo "   pressed OK; the copy's run:"
+else
+  echo "   (no message box showed up within 30 s)"
+fi
+wait "$runner" || true
+cat "$demo/message-box-run.txt"
+wait_for_sandbox
+
+echo
+echo "== 4. header self-test mode (starts nothing): the launcher's exit code beside channel_stamp verify"
 self_test=(TestDosHeaderAttribute MiniType=0 /MainSource=1101010001 AppID=2001)
 for extra in "" "/SubSource=4"; do
   arguments=("${self_test[@]}")
   [ -n "$extra" ] && arguments+=("$extra")
-  run_copy 30 "${arguments[@]}"
+  run_copy 30 "$copy_windows" "${arguments[@]}"
   launcher_status=$status
   echo "   channel_stamp.exe verify ludora_setup.exe -- ${arguments[*]}"
   verify_status=0

@@ -1,6 +1,9 @@
 #!/bin/bash
 # Installs what building and testing need on a Debian machine, as root.
 # Safe to run again: it only installs what is missing.
+#
+# Usage: scripts/install-deps.sh [demo]
+#   demo  also what the demo alone needs (ImageMagick, for its screenshot)
 set -euo pipefail
 
 packages=(
@@ -10,6 +13,7 @@ packages=(
   wine wine64 wine32:i386
   xvfb x11-utils xdotool locales fonts-wqy-zenhei
 )
+[ "${1:-}" = demo ] && packages+=(imagemagick)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
