@@ -62,7 +62,9 @@ void logStart(const wchar_t* program) {
   // so two stand-ins writing at once can overwrite each other's line. One
   // mutex shared by every stand-in makes them write in turn.
   const HANDLE turn = CreateMutexW(nullptr, FALSE, L"Local\\channel-stand-in-log");
-  const bool owned = turn != nullptr && WaitForSingleObject(turn, 10000) != WAIT_TIMEOUT;
+  const DWORD waited = turn != nullptr ? WaitForSingleObject(turn, 10000) : WAIT_FAILED;
+  // An abandoned mutex (a stand-in ended while writing) is ours all the same.
+  const bool owned = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
   const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
