@@ -145,17 +145,19 @@ reg32 delete "$manager_key" /v UninstallString /f >/dev/null
 unset HALVEX_TEST_REGISTER_HALL HALVEX_TEST_WINDOW_MS
 wine_run "$windows_build/tools/channel_stamp.exe" stamp "$copy_windows" --channel 1101010002 --app-id 2001 \
   --output "$other_copy_windows" >/dev/null
-display="$("$root/cmake/wine-run.sh" --display)"
+# xdotool and import need the display the Wine programs run on.
+DISPLAY="$("$root/cmake/wine-run.sh" --display)"
+export DISPLAY
 run_copy 60 "$other_copy_windows" >"$demo/message-box-run.txt" &
 runner=$!
-box="$(DISPLAY=$display timeout 30 xdotool search --sync --name '^Ludora大厅$' 2>/dev/null | head -1)" || true
+box="$(timeout 30 xdotool search --sync --name '^Ludora大厅$' 2>/dev/null | head -1)" || true
 if [ -n "$box" ]; then
   sleep 1  # time to paint
-  eval "$(DISPLAY=$display xdotool getwindowgeometry --shell "$box")"
-  DISPLAY=$display import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$demo/message-box.png"
-  echo "   a message box titled \"$(DISPLAY=$display xdotool getwindowname "$box")\" is shown;"
+  eval "$(xdotool getwindowgeometry --shell "$box")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$demo/message-box.png"
+  echo "   a message box titled \"$(xdotool getwindowname "$box")\" is shown;"
   echo "   its screenshot: $demo/message-box.png"
-  DISPLAY=$display xdotool key Return
+  xdotool key Return
   echo "   pressed OK; the copy's run:"
 else
   echo "   (no message box showed up within 30 s)"
