@@ -1,4 +1,4 @@
-# channel_subsystem(NAME [LIBS lib...] [WIN_LIBS lib...])
+# channel_subsystem(NAME [LIBS lib...] [WIN_LIBS lib...] [WIN_TEST_LIBS lib...])
 #
 # Builds one subsystem folder by file-name convention, so that adding a file
 # needs no CMake edit:
@@ -10,8 +10,11 @@
 # CMakeLists.txt: *_main.cpp / *_main_win.cpp (programs), *_fuzz.cpp (fuzz
 # targets), *_bench.cpp (benchmarks), *_e2e_win_test.cpp (end-to-end tests),
 # *_e2e_support_win.cpp (what several end-to-end tests share).
+# WIN_TEST_LIBS are linked into NAME_win_tests only: the product binds the
+# system DLLs beyond KERNEL32 at run time (common/system_functions_win.h),
+# while a test may import them to check the product against the platform.
 function(channel_subsystem name)
-  cmake_parse_arguments(S "" "" "LIBS;WIN_LIBS" ${ARGN})
+  cmake_parse_arguments(S "" "" "LIBS;WIN_LIBS;WIN_TEST_LIBS" ${ARGN})
   set(dir ${CMAKE_CURRENT_SOURCE_DIR})
   file(GLOB all CONFIGURE_DEPENDS ${dir}/*.cpp)
   set(core "")
@@ -64,7 +67,7 @@ function(channel_subsystem name)
       target_link_libraries(${name}_win INTERFACE ${name}_core ${S_WIN_LIBS})
     endif()
     if(win_tests)
-      channel_add_test(${name}_win_tests WINDOWS_ONLY SOURCES ${win_tests} LIBS ${name}_win)
+      channel_add_test(${name}_win_tests WINDOWS_ONLY SOURCES ${win_tests} LIBS ${name}_win ${S_WIN_TEST_LIBS})
     endif()
   endif()
 endfunction()

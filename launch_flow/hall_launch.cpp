@@ -23,12 +23,23 @@ void launchInstalledHall(const HallLaunchPlatform& platform, const std::u16strin
   platform.shellStart(hallExecutable, hallStartParameter(appId));
 }
 
-// The software manager may install the hall meanwhile, so the hall directory
-// is read afresh once its window has shown up.
-void launchThroughSoftwareManager(const HallLaunchPlatform& platform, int32_t appId) {
+// Starts the software manager from the directory its uninstall value names.
+// Without a fully qualified directory there is nothing safe to start: a bare
+// or relative name would be looked for in the launcher's own folder and the
+// current directory, where anyone may have put a program of that name.
+void startSoftwareManager(const HallLaunchPlatform& platform) {
   const std::u16string managerDirectory = managerDirectoryFromUninstallValue(platform.readUninstallValue());
+  if (!isFullyQualifiedPath(managerDirectory)) return;
   const std::u16string manager = platform.combinePath(managerDirectory, kSoftwareManagerName);
+  if (!isFullyQualifiedPath(manager)) return;
   platform.startProcess(buildCommandLine(manager, kSoftwareManagerArguments));
+}
+
+// The software manager may install the hall meanwhile, so the hall directory
+// is read afresh once its window has shown up. The wait runs even when no
+// manager was started: the user may be installing the hall another way.
+void launchThroughSoftwareManager(const HallLaunchPlatform& platform, int32_t appId) {
+  startSoftwareManager(platform);
   if (!waitForHallWindow(platform)) return;
   const std::u16string hallExecutable = hallExecutablePath(platform, platform.readHallDirectory());
   if (hallExecutable.empty()) return;

@@ -56,7 +56,9 @@ struct HallLaunchPlatform {
 // application `appId`. It ends at one of five points (installed: wait ran out,
 // or second start made; not installed: message box closed, wait ran out, or
 // hall started) and never reports a failure. An empty hall directory counts as
-// no hall: nothing is looked for, or started, by the bare executable name.
+// no hall: nothing is looked for, or started, by the bare executable name. The
+// software manager is started only from a fully qualified directory (see
+// isFullyQualifiedPath); without one the wait for the hall runs all the same.
 void runHallLaunch(const HallLaunchPlatform& platform, int32_t channelId, int32_t appId);
 
 // Polls for the hall's main window: poll n writes "1234567<n>\r\n", polls 1 to

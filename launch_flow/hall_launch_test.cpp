@@ -174,6 +174,9 @@ const Events kManagerStartEvents = {
     u"combine C:\\Program Files\\Halvex\\|HalvexSoftMgr.exe",
     kManagerStart,
 };
+// The same up to the uninstall value's read, and up to the manager path's forming.
+const Events kUninstallReadEvents(kManagerStartEvents.begin(), kManagerStartEvents.end() - 2);
+const Events kManagerPathEvents(kManagerStartEvents.begin(), kManagerStartEvents.end() - 1);
 
 TEST(HallLaunchNotInstalled, SoftwareManagerChannelStartsTheManagerThenTheHall) {
   for (int k : {1, 3}) {
@@ -192,13 +195,27 @@ TEST(HallLaunchNotInstalled, SoftwareManagerChannelEndsWhenTheWaitRunsOut) {
   EXPECT_EQ(fake.events, concat({kManagerStartEvents, waitEvents(0)}));
 }
 
-TEST(HallLaunchNotInstalled, MissingOrEmptyUninstallValueStillStartsTheManagerByName) {
-  FakePlatform fake = managedChannel(1);
-  fake.uninstallValue.clear();
+// Without a fully qualified manager directory nothing is started (a bare or
+// relative name would be searched for beside the launcher and in the current
+// directory); the wait and the hall start after it run as ever.
+TEST(HallLaunchNotInstalled, NoManagerStartWithoutAFullyQualifiedDirectory) {
+  for (const char16_t* value : {u"", u"\"\"", u"Uninst.exe", u"\"Uninst.exe\"", u"Halvex\\Uninst.exe",
+                                u"\\Halvex\\Uninst.exe", u"C:Halvex\\Uninst.exe", u"\"..\\Uninst.exe\""}) {
+    SCOPED_TRACE(std::string(value, value + std::char_traits<char16_t>::length(value)));
+    FakePlatform fake = managedChannel(2);
+    fake.uninstallValue = value;
+    runHallLaunch(fake.platform(), kSoftwareManagerChannel, 7);
+    EXPECT_EQ(fake.events, concat({kUninstallReadEvents, waitEvents(2),
+                                   {u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
+                                    u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:7"}}));
+  }
+}
+
+TEST(HallLaunchNotInstalled, NoManagerStartWhenItsPathCannotBeFormed) {
+  FakePlatform fake = managedChannel(0);
+  fake.combineFails = true;
   runHallLaunch(fake.platform(), kSoftwareManagerChannel, 0);
-  EXPECT_EQ(fake.events[5], u"combine |HalvexSoftMgr.exe");
-  EXPECT_EQ(fake.events[6],
-            u"start HalvexSoftMgr.exe /action=showdetail_download /parent=user1204 /softdetailid=8033");
+  EXPECT_EQ(fake.events, concat({kManagerPathEvents, waitEvents(0)}));
 }
 
 TEST(HallLaunchNotInstalled, NoHallStartWhenTheHallPathCannotBeFormed) {

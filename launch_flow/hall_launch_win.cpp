@@ -1,11 +1,9 @@
 #include "launch_flow/hall_launch_win.h"
 
 #include <windows.h>
-#include <shellapi.h>
-#include <shlwapi.h>  // PathFileExistsW
-
 #include <vector>
 
+#include "common/system_functions_win.h"
 #include "common/wide_win.h"
 #include "launch_flow/hall_window_win.h"
 #include "launch_flow/install_channel_win.h"
@@ -40,17 +38,17 @@ HallLaunchPlatform windowsHallLaunchPlatform() {
     return fromWide(readRegistryPath(HKEY_CURRENT_USER, kHallKey, kHallDirectoryValue));
   };
   platform.combinePath = combinePath;
-  platform.fileExists = [](const std::u16string& path) { return PathFileExistsW(as_wcstr(path)) != FALSE; };
+  platform.fileExists = [](const std::u16string& path) { return systemFunctions().PathFileExistsW(as_wcstr(path)) != FALSE; };
   platform.recordInstallChannelIfDue = [](const std::u16string& hallDirectory) {
     recordInstallChannelIfDue(std::wstring(as_wview(hallDirectory)));
   };
   platform.shellStart = [](const std::u16string& file, const std::u16string& parameters) {
-    ShellExecuteW(nullptr, L"open", as_wcstr(file), as_wcstr(parameters), nullptr, SW_SHOWNORMAL);
+    systemFunctions().ShellExecuteW(nullptr, L"open", as_wcstr(file), as_wcstr(parameters), nullptr, SW_SHOWNORMAL);
   };
   platform.hallWindowShown = hallWindowShown;
   platform.sleep = [](uint32_t milliseconds) { Sleep(milliseconds); };
   platform.messageBox = [](std::u16string_view text, std::u16string_view caption) {
-    MessageBoxW(nullptr, as_wcstr(std::u16string(text)), as_wcstr(std::u16string(caption)), MB_OK);
+    systemFunctions().MessageBoxW(nullptr, as_wcstr(std::u16string(text)), as_wcstr(std::u16string(caption)), MB_OK);
   };
   platform.readUninstallValue = [] {
     return fromWide(readRegistryPath(HKEY_LOCAL_MACHINE, kManagerUninstallKey, kUninstallValue));

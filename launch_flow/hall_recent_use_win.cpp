@@ -1,8 +1,8 @@
 #include "launch_flow/hall_recent_use_win.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
+#include "common/system_functions_win.h"
 #include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "launch_flow/hall_recent_use.h"
@@ -36,7 +36,7 @@ int hallUsedRecently(std::wstring parentDirectory) {
 
 int hallUsedRecentlyAt(const std::wstring& parentDirectory, uint64_t now) {
   const std::wstring cache = parentDirectory + std::wstring(as_wview(kHallCacheSubpath));
-  if (!PathFileExistsW(cache.c_str())) return 0;
+  if (!systemFunctions().PathFileExistsW(cache.c_str())) return 0;
   if (!SetCurrentDirectoryW(cache.c_str())) return 0;
 
   WIN32_FIND_DATAW found{};

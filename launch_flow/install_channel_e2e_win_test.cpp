@@ -28,34 +28,10 @@ using namespace std::chrono_literals;
 using Entries = ChannelRecordFile::Entries;
 
 constexpr int32_t kAppId = 2001;
-constexpr uint64_t kHour = 36'000'000'000ull;  // in FILETIME units of 100 ns
-constexpr uint64_t kDay = 24 * kHour;
 constexpr wchar_t kNotRecordedPrefix[] = L"Install channel not recorded: ";
 constexpr wchar_t kHallName[] = L"\u6e38\u620f \u5927\u5385 Hall";  // 游戏 大厅 Hall
 
 // ---- File times and files ----
-
-uint64_t currentFileTime() {
-  FILETIME now{};
-  GetSystemTimeAsFileTime(&now);
-  return (uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-}
-
-// Creates the file `path` holding `bytes`, last written at `lastWrite`, then
-// gives it `attributes`.
-void writeFileAt(const std::wstring& path, const std::string& bytes, uint64_t lastWrite,
-                 DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a test file";
-  DWORD written = 0;
-  EXPECT_TRUE(WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr));
-  const FILETIME time{DWORD(lastWrite), DWORD(lastWrite >> 32)};
-  EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
-  CloseHandle(file);
-  EXPECT_TRUE(SetFileAttributesW(path.c_str(), attributes));
-}
-
-void writeFile(const std::wstring& path, const std::string& bytes) { writeFileAt(path, bytes, currentFileTime()); }
 
 // The names in `directory`, without "." and "..", in the listing's order.
 std::vector<std::wstring> folderNames(const std::wstring& directory) {

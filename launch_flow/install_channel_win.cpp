@@ -1,8 +1,8 @@
 #include "launch_flow/install_channel_win.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
+#include "common/system_functions_win.h"
 #include "common/wide_win.h"
 #include "launch_flow/hall_recent_use_win.h"
 #include "launch_flow/install_channel.h"
@@ -18,7 +18,9 @@ InstallChannelPlatform windowsInstallChannelPlatform() {
   };
   platform.combinePath = combinePath;
   // SHCreateDirectory (shell32 ordinal 165) creates every missing parent too.
-  platform.createDirectory = [](const std::u16string& directory) { SHCreateDirectory(nullptr, as_wcstr(directory)); };
+  platform.createDirectory = [](const std::u16string& directory) {
+    systemFunctions().SHCreateDirectory(nullptr, as_wcstr(directory));
+  };
   platform.trace = [](std::u16string_view line) { OutputDebugStringW(as_wcstr(std::u16string(line))); };
   return platform;
 }

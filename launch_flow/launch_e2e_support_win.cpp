@@ -51,6 +51,25 @@ std::string readFileBytes(const std::wstring& path) {
 
 bool pathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+uint64_t currentFileTime() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return (uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+void writeFileAt(const std::wstring& path, const std::string& bytes, uint64_t lastWrite, DWORD attributes) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a test file";
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr));
+  const FILETIME time{DWORD(lastWrite), DWORD(lastWrite >> 32)};
+  EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+  CloseHandle(file);
+  EXPECT_TRUE(SetFileAttributesW(path.c_str(), attributes));
+}
+
+void writeFile(const std::wstring& path, const std::string& bytes) { writeFileAt(path, bytes, currentFileTime()); }
+
 void setRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value) {
   ASSERT_EQ(RegSetKeyValueW(root, key, name, REG_SZ, value.c_str(), DWORD((value.size() + 1) * sizeof(wchar_t))),
             ERROR_SUCCESS);

@@ -55,6 +55,20 @@ std::string readFileBytes(const std::wstring& path);
 
 bool pathExists(const std::wstring& path);
 
+inline constexpr uint64_t kHour = 36'000'000'000ull;  // in FILETIME units of 100 ns
+inline constexpr uint64_t kDay = 24 * kHour;
+
+// The system's UTC time as a FILETIME count.
+uint64_t currentFileTime();
+
+// Creates the file `path` holding `bytes`, last written at `lastWrite`, then
+// gives it `attributes`; a failure fails the test.
+void writeFileAt(const std::wstring& path, const std::string& bytes, uint64_t lastWrite,
+                 DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+
+// The same, last written now.
+void writeFile(const std::wstring& path, const std::string& bytes);
+
 // Sets a REG_SZ value, creating the key; a failure fails the test.
 void setRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value);
 void deleteRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name);

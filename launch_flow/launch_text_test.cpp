@@ -77,6 +77,17 @@ TEST(ContainingDirectory, DirectoryOfTheLastComponentWithOneBackslash) {
   for (const auto& c : cases) EXPECT_EQ(containingDirectory(c.input), c.expected) << printable(c.input);
 }
 
+TEST(FullyQualifiedPath, OnlyDriveRootedAndUncPathsNameOnePlace) {
+  for (const char16_t* path : {u"C:\\", u"c:\\Halvex\\", u"Z:/Halvex/", u"\\\\server\\share\\Halvex\\",
+                               u"\\\\?\\C:\\Halvex\\", u"C:\\Program Files\\Halvex\\HalvexSoftMgr.exe"})
+    EXPECT_TRUE(isFullyQualifiedPath(path)) << printable(path);
+  // Each of these is resolved against the current drive or directory, or the search path.
+  for (const char16_t* path : {u"", u"HalvexSoftMgr.exe", u"Halvex\\", u".\\Halvex\\", u"..\\Halvex\\", u"\\",
+                               u"\\Halvex\\", u"/Halvex/", u"C:", u"C:Halvex\\", u":\\Halvex\\", u"1:\\Halvex\\",
+                               u"\\\\", u"\\\\\\server"})
+    EXPECT_FALSE(isFullyQualifiedPath(path)) << printable(path);
+}
+
 TEST(ManagerDirectory, FromQuotedUnquotedEmptyAndOddUninstallValues) {
   const TextCase cases[] = {
       {u"\"C:\\Program Files\\Halvex\\Uninst.exe\"", u"C:\\Program Files\\Halvex\\"},

@@ -3,13 +3,19 @@
 
 #include <exception>
 
+#include "common/system_functions_win.h"
 #include "launch_flow/hall_launch_win.h"
 #include "launch_flow/startup.h"
 #include "launch_flow/startup_win.h"
 #include "launch_settings/launch_settings_win.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // First of all: no DLL may come from the program's folder or the current
+  // directory (the program imports KERNEL32 and msvcrt only, which the loader
+  // maps before any code runs). Then every other system DLL, from System32.
+  restrictLibrarySearchToSystem32();
   try {
+    systemFunctions();
     runStartup();
     if (processLaunchSettings().testDosHeaderAttribute) return runHeaderSelfTest();
     runHallLaunch();

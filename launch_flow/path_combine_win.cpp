@@ -1,8 +1,6 @@
 #include "launch_flow/path_combine_win.h"
 
-#include <windows.h>
-#include <shlwapi.h>
-
+#include "common/system_functions_win.h"
 #include "common/wide_win.h"
 #include "launch_flow/registry_path_win.h"
 
@@ -10,6 +8,6 @@ std::u16string combinePath(const std::u16string& directory, std::u16string_view 
   if (directory.size() > kMaxPathLength || relative.size() > kMaxPathLength) return {};
   const std::u16string name(relative);
   wchar_t combined[MAX_PATH] = {};
-  if (PathCombineW(combined, as_wcstr(directory), as_wcstr(name)) == nullptr) return {};
+  if (systemFunctions().PathCombineW(combined, as_wcstr(directory), as_wcstr(name)) == nullptr) return {};
   return std::u16string(as_u16cstr(combined));
 }

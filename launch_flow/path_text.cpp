@@ -49,3 +49,13 @@ std::u16string containingDirectory(std::u16string_view path) {
   addBackslash(directory);
   return directory;
 }
+
+bool isFullyQualifiedPath(std::u16string_view path) {
+  const auto separator = [](char16_t c) { return c == u'\\' || c == u'/'; };
+  if (path.size() >= 3 && path[1] == u':' && separator(path[2])) {
+    const char16_t drive = path[0];
+    return (drive >= u'A' && drive <= u'Z') || (drive >= u'a' && drive <= u'z');
+  }
+  // "\\server\..." and the "\\?\" and "\\.\" forms: a server or device name must follow.
+  return path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
+}

@@ -1,8 +1,8 @@
 #include "launch_flow/process_start_win.h"
 
-#include <shlwapi.h>
-
 #include <cwchar>
+
+#include "common/system_functions_win.h"
 
 std::unique_ptr<wchar_t[]> workingDirectoryFromCommandLine(const wchar_t* commandLine) {
   if (commandLine == nullptr) return nullptr;
@@ -11,10 +11,11 @@ std::unique_ptr<wchar_t[]> workingDirectoryFromCommandLine(const wchar_t* comman
   auto directory = std::make_unique<wchar_t[]>(length + MAX_PATH);
   wmemcpy(directory.get(), commandLine, length + 1);
   // Arguments go before the quotes, so a quoted path with spaces stays whole.
-  PathRemoveArgsW(directory.get());
-  PathUnquoteSpacesW(directory.get());
-  PathRemoveFileSpecW(directory.get());
-  if (PathIsRelativeW(directory.get())) return nullptr;
+  const SystemFunctions& system = systemFunctions();
+  system.PathRemoveArgsW(directory.get());
+  system.PathUnquoteSpacesW(directory.get());
+  system.PathRemoveFileSpecW(directory.get());
+  if (system.PathIsRelativeW(directory.get())) return nullptr;
   return directory;
 }
 

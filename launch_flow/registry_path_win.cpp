@@ -4,6 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "common/system_functions_win.h"
+
 namespace {
 
 struct StoredString {
@@ -20,7 +22,7 @@ std::optional<StoredString> readStoredString(HKEY root, const wchar_t* subKey, c
   for (int round = 0; round < 4; ++round) {
     DWORD type = 0;
     DWORD bytes = DWORD(buffer.size() * sizeof(wchar_t));
-    const LSTATUS status = RegGetValueW(root, subKey, valueName, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+    const LSTATUS status = systemFunctions().RegGetValueW(root, subKey, valueName, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
                                         &type, buffer.data(), &bytes);
     if (status == ERROR_MORE_DATA) {
       buffer.resize(bytes / sizeof(wchar_t) + 1);

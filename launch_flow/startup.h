@@ -17,6 +17,7 @@ enum LauncherFailureExit : int {
   kExitHeaderUnreadable = 100,  // the program's own file could not be read
   kExitOutOfMemory = 101,       // memory ran out
   kExitUnexpectedError = 102,   // any other error
+  kExitSystemFunctionMissing = 103,  // a system DLL or one of its functions could not be had
 };
 
 // The first trace line of every run, naming the application and the channel:
@@ -26,6 +27,11 @@ std::wstring startupTraceLine(int32_t appId, int32_t channelId);
 // The trace line of a run that ends with kExitHeaderUnreadable: the failed
 // call, its error code and the system's text for it (may be empty).
 std::wstring headerFailureTraceLine(std::string_view step, uint32_t code, std::wstring_view systemText);
+
+// The trace line of a run that ends with kExitSystemFunctionMissing: the
+// failed call ("GetProcAddress(user32.dll, MessageBoxW)"), its error code and
+// the system's text for it (may be empty).
+std::wstring systemFunctionFailureTraceLine(std::string_view call, uint32_t code, std::wstring_view systemText);
 
 // The trace line of a run that ends with kExitOutOfMemory or kExitUnexpectedError.
 std::wstring failureTraceLine(std::string_view what);

@@ -29,6 +29,9 @@ TEST(StartupTrace, FailureLinesNameTheCallTheCodeAndTheSystemText) {
             L"(\u6587\u4ef6\u6b63\u5728\u4f7f\u7528)\r\n");
   EXPECT_EQ(headerFailureTraceLine("MapViewOfFile", 4294967295u, L""),
             L"launcher stopped: its own header could not be read, MapViewOfFile failed with error 4294967295\r\n");
+  EXPECT_EQ(systemFunctionFailureTraceLine("GetProcAddress(shell32.dll, #165)", 127, L""),
+            L"launcher stopped: a system function is missing, GetProcAddress(shell32.dll, #165) failed with error "
+            L"127\r\n");
   EXPECT_EQ(failureTraceLine("out of memory"), L"launcher stopped: out of memory\r\n");
 }
 

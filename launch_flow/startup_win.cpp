@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "common/system_functions_win.h"
 #include "launch_flow/startup.h"
 #include "launch_settings/header_reader_win.h"
 #include "launch_settings/launch_settings_win.h"
@@ -43,6 +44,9 @@ int reportRunFailure(std::exception_ptr failure) {
   } catch (const HeaderReadError& error) {
     OutputDebugStringW(headerFailureTraceLine(error.step(), error.code(), systemErrorText(error.code())).c_str());
     return kExitHeaderUnreadable;
+  } catch (const SystemFunctionMissing& error) {
+    OutputDebugStringW(systemFunctionFailureTraceLine(error.call(), error.code(), systemErrorText(error.code())).c_str());
+    return kExitSystemFunctionMissing;
   } catch (const std::bad_alloc&) {
     OutputDebugStringW(failureTraceLine("out of memory").c_str());
     return kExitOutOfMemory;

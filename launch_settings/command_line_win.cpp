@@ -1,12 +1,12 @@
 #include "launch_settings/command_line_win.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/system_functions_win.h"
 #include "common/wide_win.h"
 
 namespace {
@@ -19,7 +19,7 @@ struct LocalFreer {
 
 CommandLineTokens splitCommandLine(const wchar_t* commandLine) {
   int count = 0;
-  const std::unique_ptr<wchar_t*, LocalFreer> argv(CommandLineToArgvW(commandLine, &count));
+  const std::unique_ptr<wchar_t*, LocalFreer> argv(systemFunctions().CommandLineToArgvW(commandLine, &count));
   if (!argv || count <= 0) return {};
   std::vector<std::u16string> arguments;
   arguments.reserve(size_t(count));

@@ -23,6 +23,14 @@ bool writeAll(HANDLE file, const uint8_t* data, size_t count) {
   return allowed == count;
 }
 
+// "~ic", the low 24 bits of `value` as six lowercase hex digits, and ".tmp".
+std::wstring temporaryName(unsigned value) {
+  static constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
+  std::wstring name = L"~ic";
+  for (int shift = 20; shift >= 0; shift -= 4) name += kHexDigits[(value >> shift) & 0xF];
+  return name + L".tmp";
+}
+
 // Creates a new file in the folder of target, named "~ic", six hex digits and
 // ".tmp": no longer than "InsChannel.as", so that its path stays within the
 // platform's path limit whenever the target's does. name receives its path.
@@ -31,10 +39,8 @@ UniqueHandle createSibling(const std::wstring& target, std::wstring& name) {
   std::wstring folder = slash == std::wstring::npos ? L"" : target.substr(0, slash + 1);
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    wchar_t file[16];
     unsigned value = GetTickCount() ^ (GetCurrentProcessId() << 12) ^ (++counter * 0x9E3779B9u);
-    wsprintfW(file, L"~ic%06x.tmp", value & 0xFFFFFF);
-    name = folder + file;
+    name = folder + temporaryName(value);
     HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) return uniqueFile(handle);
     if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;

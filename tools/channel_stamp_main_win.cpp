@@ -2,6 +2,10 @@
 #include <iostream>
 
 #include "tools/channel_stamp.h"
+#include "common/system_functions_win.h"
 #include "tools/tool_main_win.h"
 
-int wmain(int argc, wchar_t** argv) { return runChannelStamp(utf8Arguments(argc, argv), std::cout, std::cerr); }
+int wmain(int argc, wchar_t** argv) {
+  restrictLibrarySearchToSystem32();  // nothing from the current directory, even here
+  return runChannelStamp(utf8Arguments(argc, argv), std::cout, std::cerr);
+}

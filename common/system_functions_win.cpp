@@ -1,0 +1,114 @@
+#include "common/system_functions_win.h"
+
+#include <string_view>
+#include <utility>
+
+namespace {
+
+// Set once SetDefaultDllDirectories has limited every search to System32.
+bool gSearchLimitedToSystem32 = false;
+
+std::string narrow(std::wstring_view ascii) { return std::string(ascii.begin(), ascii.end()); }
+
+[[noreturn]] void raiseMissing(const wchar_t* library, std::string function, DWORD code) {
+  throw SystemFunctionMissing(narrow(library), std::move(function), code);
+}
+
+FARPROC procedure(HMODULE module, const wchar_t* library, const char* name, std::string shownName) {
+  const FARPROC address = GetProcAddress(module, name);
+  if (address == nullptr) raiseMissing(library, std::move(shownName), GetLastError());
+  return address;
+}
+
+// GetProcAddress hands out every function as FARPROC; the void* step keeps
+// the compiler from warning about the cast to the function's real type.
+template <typename Function>
+void bind(HMODULE module, const wchar_t* library, const char* name, Function& slot) {
+  slot = reinterpret_cast<Function>(reinterpret_cast<void*>(procedure(module, library, name, name)));
+}
+
+template <typename Function>
+void bindOrdinal(HMODULE module, const wchar_t* library, WORD ordinal, Function& slot) {
+  const FARPROC address = procedure(module, library, MAKEINTRESOURCEA(ordinal), "#" + std::to_string(ordinal));
+  slot = reinterpret_cast<Function>(reinterpret_cast<void*>(address));
+}
+
+SystemFunctions bindAll() {
+  SystemFunctions f;
+  constexpr const wchar_t* advapi32 = L"advapi32.dll";
+  HMODULE module = loadSystemLibrary(advapi32);
+  bind(module, advapi32, "RegGetValueW", f.RegGetValueW);
+
+  constexpr const wchar_t* shell32 = L"shell32.dll";
+  module = loadSystemLibrary(shell32);
+  bind(module, shell32, "CommandLineToArgvW", f.CommandLineToArgvW);
+  bind(module, shell32, "ShellExecuteW", f.ShellExecuteW);
+  // The directory creation that makes every missing parent too is exported
+  // by ordinal on every Windows version, by name only on later ones.
+  bindOrdinal(module, shell32, 165, f.SHCreateDirectory);
+
+  constexpr const wchar_t* shlwapi = L"shlwapi.dll";
+  module = loadSystemLibrary(shlwapi);
+  bind(module, shlwapi, "PathCombineW", f.PathCombineW);
+  bind(module, shlwapi, "PathFileExistsW", f.PathFileExistsW);
+  bind(module, shlwapi, "PathIsRelativeW", f.PathIsRelativeW);
+  bind(module, shlwapi, "PathRemoveArgsW", f.PathRemoveArgsW);
+  bind(module, shlwapi, "PathRemoveFileSpecW", f.PathRemoveFileSpecW);
+  bind(module, shlwapi, "PathUnquoteSpacesW", f.PathUnquoteSpacesW);
+
+  constexpr const wchar_t* user32 = L"user32.dll";
+  module = loadSystemLibrary(user32);
+  bind(module, user32, "EnumWindows", f.EnumWindows);
+  bind(module, user32, "GetClassNameW", f.GetClassNameW);
+  bind(module, user32, "GetWindowLongW", f.GetWindowLongW);
+  bind(module, user32, "GetWindowRect", f.GetWindowRect);
+  bind(module, user32, "MessageBoxW", f.MessageBoxW);
+  bind(module, user32, "MonitorFromWindow", f.MonitorFromWindow);
+  return f;
+}
+
+}  // namespace
+
+SystemFunctionMissing::SystemFunctionMissing(std::string library, std::string function, DWORD code)
+    : call_(function.empty() ? "LoadLibraryExW(" + library + ")"
+                             : "GetProcAddress(" + library + ", " + function + ")"),
+      description_("a system function is missing: " + call_ + " failed with error " + std::to_string(code)),
+      code_(code) {}
+
+void restrictLibrarySearchToSystem32() {
+  // Looked up rather than imported: Windows 7 has it only with KB2533623.
+  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+  const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+  const auto setDefault = kernel32 == nullptr
+                              ? nullptr
+                              : reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(
+                                    GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+  if (setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    gSearchLimitedToSystem32 = true;
+    return;
+  }
+  SetDllDirectoryW(L"");
+}
+
+std::wstring systemLibraryPath(const wchar_t* name) {
+  wchar_t directory[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) raiseMissing(name, {}, length == 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW);
+  std::wstring path(directory, length);
+  if (path.back() != L'\\') path += L'\\';
+  return path + name;
+}
+
+HMODULE loadSystemLibrary(const wchar_t* name) {
+  const HMODULE module = gSearchLimitedToSystem32
+                             ? LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)
+                             : LoadLibraryExW(systemLibraryPath(name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (module == nullptr) raiseMissing(name, {}, GetLastError());
+  return module;
+}
+
+const SystemFunctions& systemFunctions() {
+  // A failed binding raises out of the initialisation, so the next call tries again.
+  static const SystemFunctions functions = bindAll();
+  return functions;
+}
