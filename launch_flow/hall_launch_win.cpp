@@ -48,6 +48,10 @@ HallLaunchPlatform windowsHallLaunchPlatform() {
   platform.hallWindowShown = hallWindowShown;
   platform.sleep = [](uint32_t milliseconds) { Sleep(milliseconds); };
   platform.messageBox = [](std::u16string_view text, std::u16string_view caption) {
+    // The box's input-method support loads ole32 by its bare name on demand
+    // (Wine's imm32 does), which would find one in the program's folder; once
+    // it is loaded from System32, that later load finds it in place.
+    loadSystemLibrary(L"ole32.dll");
     systemFunctions().MessageBoxW(nullptr, as_wcstr(std::u16string(text)), as_wcstr(std::u16string(caption)), MB_OK);
   };
   platform.readUninstallValue = [] {
