@@ -108,6 +108,19 @@ TEST(LauncherImage, IsA32BitGuiProgramThatImportsSystemDllsOnly) {
   for (const std::string& dll : dlls) EXPECT_TRUE(isSystemDll(dll)) << dll << " in: " << all;
 }
 
+// Only what the loader maps before the program's first instruction: every
+// other system DLL is loaded at run time from System32, after the DLL search
+// has been limited to it. A DLL imported here would be looked for in the
+// program's own folder first.
+TEST(LauncherImage, ImportsOnlyKernel32AndTheCRuntime) {
+  const PeImage image(readBytes(launcherPath()));
+  std::vector<std::string> dlls = image.importedDlls();
+  for (std::string& dll : dlls)
+    std::transform(dll.begin(), dll.end(), dll.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  std::sort(dlls.begin(), dlls.end());
+  EXPECT_EQ(dlls, (std::vector<std::string>{"kernel32.dll", "msvcrt.dll"}));
+}
+
 TEST(LauncherImage, CarriesItsManifestAndVersion) {
   const std::wstring path = launcherPath();
   const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
