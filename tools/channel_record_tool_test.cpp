@@ -113,7 +113,7 @@ TEST_F(ChannelRecord, ShowNamesWhatTheLauncherReadsOtherwise) {
   EXPECT_TRUE(printed("  (no section) \\x81\\x30 = 1\n  (no section) \\x82\\x30 = 2\n")) << out_.str();
 
   // The launcher reads up to the first NUL; UTF-16LE takes bytes in pairs.
-  const std::string nul = folder_.write("nul.as", bytesOf(std::string("a=1\r\n\0b=2\r\n", 11)));
+  const std::string nul = folder_.write("cut.as", bytesOf(std::string("a=1\r\n\0b=2\r\n", 11)));
   ASSERT_EQ(run({"show", nul}), 0) << err_.str();
   EXPECT_TRUE(printed("unread      6 bytes, from offset 5 of the text: the launcher reads up to the first NUL\n"))
       << out_.str();

@@ -60,17 +60,30 @@ constexpr const char* kVerifyHelp =
     "already split them, so quote as your shell needs (e.g. '/D=C:\\Games\\Ludora Hall').\n"
     "The launcher runs its self-test only when TestDosHeaderAttribute is among ARGS.\n";
 
-constexpr const char* kBatchHelp =
-    "usage: channel_stamp batch MANIFEST.csv --template COPY --out DIR [--force]\n"
-    "Writes one stamped copy of COPY into DIR per manifest row. The manifest is CSV: a\n"
-    "header row naming the columns, then one row per copy. Columns: output (the copy's\n"
-    "file name, required), channel (required) and any of sub-channel, app-id, mini-type,\n"
-    "tag, delay-start-seconds, silent, cover-channel, auto-running-disabled,\n"
-    "silent-running, install-hall, auto-check-agree-box, auto-install,\n"
-    "no-create-shortcut, show-only-first-install-page. Empty number cells are 0; switch\n"
-    "cells take 1/0, yes/no, true/false, on/off or empty (off). Fields may be quoted.\n"
-    "Every row is checked before any copy is written: one invalid row writes nothing.\n"
-    "Existing files of the same names in DIR are replaced. --force: as for stamp.\n";
+// The batch help lists the column names from the field table itself.
+const char* batchHelp() {
+  static const std::string help = [] {
+    std::string text =
+        "usage: channel_stamp batch MANIFEST.csv --template COPY --out DIR [--force]\n"
+        "Writes one stamped copy of COPY into DIR per manifest row. The manifest is CSV: a\n"
+        "header row naming the columns, then one row per copy. Columns: output (the copy's\n"
+        "file name, required), channel (required) and any other field. A column names its\n"
+        "field by the option's name, the field's name in listings or either in snake case,\n"
+        "letter case ignored; each field (and output) at most once:\n"
+        "  output\n";
+    for (const StampField& field : stampFields()) {
+      std::string names;
+      for (const std::string& name : columnNames(field)) names += (names.empty() ? "" : ", ") + name;
+      text += "  " + names + "\n";
+    }
+    return text +
+           "Empty number cells are 0; switch cells take 1/0, yes/no, true/false, on/off or empty\n"
+           "(off). Fields may be quoted. Every row is checked before any copy is written: one\n"
+           "invalid row writes nothing. Existing files of the same names in DIR are replaced.\n"
+           "--force: as for stamp.\n";
+  }();
+  return help.c_str();
+}
 
 // Raises a usage error for `command`.
 [[noreturn]] void usageError(const std::string& command, const std::string& message) {
@@ -223,56 +236,67 @@ std::string rowName(const CsvRecord& record, size_t row) {
   return "row " + std::to_string(row) + " (line " + std::to_string(record.line) + ")";
 }
 
-// The manifest's columns by position: a field, or nullptr for "output".
-// Raises nothing; adds a message to `faults` for each bad column.
-std::vector<const StampField*> manifestColumns(const CsvRecord& header, std::vector<std::string>& faults,
-                                               size_t& outputColumn) {
-  std::vector<const StampField*> columns;
-  std::set<std::string> seen;
+// One column of a manifest: the name its header gives it and the field it
+// names (nullptr for "output" and for an unknown name).
+struct ManifestColumn {
+  std::string name;
+  const StampField* field = nullptr;
+};
+
+// The manifest's columns by position; adds a message to `faults` for each bad
+// column: unknown, naming a field (or output) another column names, or missing.
+std::vector<ManifestColumn> manifestColumns(const CsvRecord& header, std::vector<std::string>& faults,
+                                            size_t& outputColumn) {
+  std::vector<ManifestColumn> columns;
   outputColumn = header.fields.size();
   for (size_t i = 0; i < header.fields.size(); ++i) {
-    const std::string name = lowered(trimmed(header.fields[i]));
-    if (!seen.insert(name).second) faults.push_back("header: column \"" + name + "\" appears twice");
-    const StampField* field = findStampField(name);
-    if (name == "output") {
-      outputColumn = i;
-    } else if (field == nullptr) {
-      faults.push_back("header: unknown column \"" + name + "\"");
+    ManifestColumn column{trimmed(header.fields[i]), findStampFieldByColumn(trimmed(header.fields[i]))};
+    const bool isOutput = equalsIgnoringAsciiCase(column.name, "output");
+    if (column.field == nullptr && !isOutput)
+      faults.push_back("header: unknown column \"" + column.name + "\" (see 'channel_stamp batch --help' for the names)");
+    for (size_t j = 0; j < columns.size(); ++j) {
+      const bool same = isOutput ? j == outputColumn : column.field != nullptr && columns[j].field == column.field;
+      if (!same) continue;
+      faults.push_back("header: column \"" + column.name + "\" " +
+                       (equalsIgnoringAsciiCase(column.name, columns[j].name)
+                            ? "appears twice"
+                            : "names the same field as column \"" + columns[j].name + "\""));
+      break;
     }
-    columns.push_back(field);
+    if (isOutput && outputColumn == header.fields.size()) outputColumn = i;
+    columns.push_back(std::move(column));
   }
   if (outputColumn == header.fields.size()) faults.push_back("header: there is no \"output\" column");
-  if (!seen.contains("channel")) faults.push_back("header: there is no \"channel\" column");
+  if (std::ranges::none_of(columns, [](const ManifestColumn& c) { return c.field == findStampField("channel"); }))
+    faults.push_back("header: there is no \"channel\" column");
   return columns;
 }
 
 // The copy of one data row; adds a message to `faults` for each bad cell.
-BatchCopy manifestRow(const CsvRecord& record, size_t row, const std::vector<const StampField*>& columns,
+BatchCopy manifestRow(const CsvRecord& record, size_t row, const std::vector<ManifestColumn>& columns,
                       size_t outputColumn, std::vector<std::string>& faults) {
   BatchCopy copy;
   copy.row = row;
   for (size_t i = 0; i < columns.size(); ++i) {
     const std::string cell = trimmed(record.fields[i]);
+    const std::string where = rowName(record, row) + ": column " + columns[i].name;
     if (i == outputColumn) {
       copy.output = cell;
-      if (const std::string problem = outputNameProblem(cell); !problem.empty())
-        faults.push_back(rowName(record, row) + ": column output: " + problem);
+      if (const std::string problem = outputNameProblem(cell); !problem.empty()) faults.push_back(where + ": " + problem);
       continue;
     }
-    const StampField* field = columns[i];
+    const StampField* field = columns[i].field;
     if (field == nullptr) continue;
     if (field->isFlag) {
       const std::optional<bool> on = parseFieldSwitch(cell);
       if (on) field->set(copy.stamp, *on);
-      else faults.push_back(rowName(record, row) + ": column " + field->name + ": \"" + cell +
-                            "\" is not a switch value (1/0, yes/no, true/false, on/off, or empty)");
+      else faults.push_back(where + ": \"" + cell + "\" is not a switch value (1/0, yes/no, true/false, on/off, or empty)");
       continue;
     }
     if (cell.empty() && field->name != std::string("channel")) continue;
     const std::optional<int64_t> value = parseFieldNumber(*field, cell);
     if (value) field->set(copy.stamp, *value);
-    else faults.push_back(rowName(record, row) + ": column " + field->name + " takes " + fieldRangeText(*field) +
-                          ", not \"" + cell + "\"");
+    else faults.push_back(where + " takes " + fieldRangeText(*field) + ", not \"" + cell + "\"");
   }
   return copy;
 }
@@ -335,7 +359,7 @@ const ToolCommand kCommands[] = {
     {"stamp", kStampHelp, stampCommand},
     {"show", kShowHelp, showCommand},
     {"verify", kVerifyHelp, verifyCommand},
-    {"batch", kBatchHelp, batchCommand},
+    {"batch", batchHelp(), batchCommand},
 };
 
 // Help is asked for by --help or -h anywhere before "--": what follows "--"
@@ -402,7 +426,7 @@ std::variant<std::vector<BatchCopy>, std::vector<std::string>> readBatchManifest
   std::vector<std::string> faults;
   if (records.empty()) return std::vector<std::string>{"the manifest is empty: it needs a header row and rows"};
   size_t outputColumn = 0;
-  const std::vector<const StampField*> columns = manifestColumns(records[0], faults, outputColumn);
+  const std::vector<ManifestColumn> columns = manifestColumns(records[0], faults, outputColumn);
   if (!faults.empty()) return faults;
   if (records.size() == 1) return std::vector<std::string>{"the manifest has a header row but no rows"};
 

@@ -222,6 +222,49 @@ TEST_F(ChannelStampBatch, AnyInvalidRowWritesNothingAndEveryFaultIsNamed) {
   }
 }
 
+TEST_F(ChannelStampBatch, ColumnsTakeOptionRecordAndSnakeCaseNamesInAnyLetterCase) {
+  ASSERT_EQ(batch("channel,sub_channel,app_id,output\n1101010001,3,2001,a.exe\n"), 0) << err_.str();
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/a.exe")),
+            (HeaderSettings{.channelId = 1101010001, .subChannelId = 3, .appId = 2001}));
+  ASSERT_EQ(batch("Output,channelId,subChannelId,appId\nb.exe,7,8,9\n"), 0) << err_.str();
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/b.exe")),
+            (HeaderSettings{.channelId = 7, .subChannelId = 8, .appId = 9}));
+  ASSERT_EQ(batch("OUTPUT, Channel_ID ,SUB-CHANNEL,delay_start_seconds,NoCreateShortcut,show_only_first_install_page\n"
+                  "c.exe,1,2,30,yes,on\n"),
+            0)
+      << err_.str();
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/c.exe")),
+            (HeaderSettings{.channelId = 1, .subChannelId = 2, .delayStartSeconds = 30, .noCreateShortcut = true,
+                            .showOnlyFirstInstallPage = true}));
+
+  // Faults name the column as the header spells it.
+  ASSERT_EQ(batch("output,channelId,appId\nd.exe,1,x\n"), kExitBadManifest);
+  EXPECT_TRUE(complained("row 1 (line 2): column appId takes a decimal number")) << err_.str();
+}
+
+TEST_F(ChannelStampBatch, TwoSpellingsOfOneFieldAreARepeatedColumn) {
+  const struct {
+    const char* header;
+    const char* fault;
+  } cases[] = {
+      {"output,channel,sub-channel,subChannelId", "header: column \"subChannelId\" names the same field as column \"sub-channel\""},
+      {"output,channel,SUB_CHANNEL_ID,sub_channel", "header: column \"sub_channel\" names the same field as column \"SUB_CHANNEL_ID\""},
+      {"output,channel_id,channel", "header: column \"channel\" names the same field as column \"channel_id\""},
+      {"Output,channel,output", "header: column \"output\" appears twice"},
+      {"output,channel,App-Id,app-id", "header: column \"app-id\" appears twice"},
+      {"output,channel,subchannel", "header: unknown column \"subchannel\""},
+      {"output,channel,sub channel", "header: unknown column \"sub channel\""},
+      {"output,channel,--silent", "header: unknown column \"--silent\""},
+      {"output,app_id", "header: there is no \"channel\" column"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    EXPECT_EQ(batch(std::string(c.header) + "\na.exe,1,2,3\n"), kExitBadManifest);
+    EXPECT_TRUE(complained(c.fault)) << err_.str();
+    EXPECT_FALSE(ScratchDirectory::exists(out_dir_));
+  }
+}
+
 TEST_F(ChannelStampBatch, ASignedTemplateIsRefusedBeforeAnyCopy) {
   Bytes signedImage = peImage();
   appendCertificate(signedImage, certificateEntry(false));
