@@ -69,7 +69,7 @@ TEST_F(ChannelStamp, WrongArgumentsNameTheOptionAtFault) {
     EXPECT_EQ(run(c.arguments), kExitUsage) << c.message;
     EXPECT_TRUE(complained(c.message)) << err_.str();
   }
-  for (const char* command : {"stamp", "show", "verify", "batch"}) {
+  for (const char* command : {"stamp", "show", "verify", "batch", "audit"}) {
     EXPECT_EQ(run({command, "--help"}), 0);
     EXPECT_TRUE(printed(std::string("usage: channel_stamp ") + command)) << out_.str();
   }
@@ -273,6 +273,97 @@ TEST_F(ChannelStampBatch, ASignedTemplateIsRefusedBeforeAnyCopy) {
   EXPECT_FALSE(ScratchDirectory::exists(out_dir_));
   EXPECT_EQ(batch("output,channel\na.exe,1\n", {"--force"}), 0) << err_.str();
   EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/a.exe")).channelId, 1);
+}
+
+class ChannelStampAudit : public ChannelStampBatch {
+ protected:
+  static constexpr const char* kManifest = "output,channel,app-id,silent\na.exe,1101010001,2001,yes\nb.exe,7,2001,no\n";
+  void SetUp() override {
+    ChannelStampBatch::SetUp();
+    ASSERT_EQ(batch(kManifest), 0) << err_.str();
+    manifest_ = folder_.path("manifest.csv");
+  }
+  int audit(std::vector<std::string> extra = {}) {
+    std::vector<std::string> arguments = {"audit", manifest_, "--dir", out_dir_};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return run(arguments);
+  }
+  std::string copy(const std::string& name) const { return out_dir_ + "/" + name; }
+  std::string manifest_;
+};
+
+TEST_F(ChannelStampAudit, AFolderAsBatchWroteItAgrees) {
+  ASSERT_EQ(audit({"--template", template_}), 0) << out_.str() << err_.str();
+  EXPECT_TRUE(printed("a.exe (row 1): agrees, not signed\nb.exe (row 2): agrees, not signed\n")) << out_.str();
+  EXPECT_TRUE(printed("audit: 2 copies in " + manifest_ + ", 2 agree, 0 differ\n")) << out_.str();
+
+  // Signed afterwards: still the template's copy, now signed.
+  Bytes signedA = ScratchDirectory::read(copy("a.exe"));
+  appendCertificate(signedA, certificateEntry(false));
+  putDword(signedA, 0x98 + 64, 0xABCD);
+  folder_.write("copies/a.exe", signedA);
+  ASSERT_EQ(audit({"--template", template_}), 0) << out_.str();
+  EXPECT_TRUE(printed("a.exe (row 1): agrees, signed\n")) << out_.str();
+}
+
+TEST_F(ChannelStampAudit, NamesEachCopyAndFieldAtFaultAndWritesNothing) {
+  ASSERT_EQ(run({"stamp", copy("b.exe"), "--channel", "8", "--app-id", "2001", "--silent"}), 0);
+  Bytes body = ScratchDirectory::read(copy("a.exe"));
+  body[0x200] ^= 0xFF;
+  folder_.write("copies/a.exe", body);
+  folder_.write("copies/notes.txt", "x");
+  std::filesystem::create_directory(std::filesystem::path(out_dir_) / "old");
+  const Bytes before = ScratchDirectory::read(copy("b.exe"));
+  const size_t files = folder_.fileCount();
+
+  EXPECT_EQ(audit({"--template", template_}), kExitAuditDiffers);
+  EXPECT_TRUE(printed("a.exe (row 1): DIFFERS, not signed\n"
+                      "  a.exe: differs from the template in 1 byte outside the stamp and the signature, the first "
+                      "at 0x200\n"
+                      "b.exe (row 2): DIFFERS, not signed\n"
+                      "  b.exe: channelId: the copy carries 8, the manifest says 7\n"
+                      "  b.exe: silent: the copy carries yes, the manifest says no\n"
+                      "notes.txt: not in the manifest\n"
+                      "old/: not in the manifest\n"
+                      "audit: 2 copies in " + manifest_ + ", 0 agree, 2 differ; 2 more in " + out_dir_ +
+                      " that no row names\n"))
+      << out_.str();
+  EXPECT_EQ(ScratchDirectory::read(copy("b.exe")), before);
+  EXPECT_EQ(folder_.fileCount(), files) << "audit writes nothing";
+
+  // Without a template only the stamps are compared.
+  EXPECT_EQ(audit(), kExitAuditDiffers);
+  EXPECT_TRUE(printed("a.exe (row 1): agrees")) << out_.str();
+}
+
+TEST_F(ChannelStampAudit, MissingUnreadableAndRenamedCopies) {
+  std::filesystem::remove(std::filesystem::path(copy("a.exe")));
+  folder_.write("copies/b.exe", "not an executable");
+  EXPECT_EQ(audit(), kExitAuditDiffers);
+  EXPECT_TRUE(printed("a.exe (row 1): missing\n  a.exe: there is no such file in " + out_dir_ + "\n")) << out_.str();
+  EXPECT_TRUE(printed("b.exe (row 2): DIFFERS\n  b.exe: ")) << out_.str();
+  EXPECT_TRUE(printed("b.exe is not a Windows executable: it has no MS-DOS header")) << out_.str();
+
+  // A copy whose name differs in letter case only is the copy Windows would find.
+  ASSERT_EQ(batch("output,channel\nA.EXE,1\n"), 0);
+  folder_.write("manifest.csv", "output,channel\na.exe,1\n");
+  EXPECT_EQ(audit(), 0) << out_.str();
+  EXPECT_TRUE(printed("a.exe (row 1): agrees, not signed (found as A.EXE)\n")) << out_.str();
+  EXPECT_TRUE(printed("b.exe: not in the manifest\n")) << out_.str();
+}
+
+TEST_F(ChannelStampAudit, ArgumentsManifestAndFolderFaults) {
+  EXPECT_EQ(run({"audit", manifest_}), kExitUsage);
+  EXPECT_TRUE(complained("audit needs --dir DIR")) << err_.str();
+  EXPECT_EQ(audit({"--force"}), kExitUsage);
+  EXPECT_TRUE(complained("unknown option --force")) << err_.str();
+  EXPECT_EQ(run({"audit", manifest_, "--dir", folder_.path("nowhere")}), kExitCannotRead);
+  EXPECT_TRUE(complained("cannot list the folder")) << err_.str();
+  EXPECT_EQ(audit({"--template", folder_.path("missing.exe")}), kExitCannotRead);
+  folder_.write("manifest.csv", "output,channel,colour\na.exe,1,red\n");
+  EXPECT_EQ(audit(), kExitBadManifest);
+  EXPECT_TRUE(complained("unknown column \"colour\"")) << err_.str();
+  EXPECT_TRUE(complained("nothing was checked")) << err_.str();
 }
 
 TEST(OutputNameProblem, PlainFileNamesOnly) {
