@@ -10,6 +10,7 @@
 #include "common/ascii_case.h"
 #include "launch_settings/command_line.h"
 #include "launch_settings/header_self_check.h"
+#include "record_file/file_io.h"
 #include "tools/pe_image.h"
 #include "tools/stamp_audit.h"
 #include "tools/stamp_fields.h"
@@ -102,8 +103,9 @@ const char* batchHelp() {
     return text +
            "Empty number cells are 0; switch cells take 1/0, yes/no, true/false, on/off or empty\n"
            "(off). Fields may be quoted. Every row is checked before any copy is written: one\n"
-           "invalid row writes nothing. Existing files of the same names in DIR are replaced.\n"
-           "--force: as for stamp.\n";
+           "invalid row writes nothing. Existing files of the same names in DIR are replaced:\n"
+           "every copy is written beside its place and flushed to the disk first, then all are\n"
+           "renamed into place, so a failed write leaves DIR as it was. --force: as for stamp.\n";
   }();
   return help.c_str();
 }
@@ -367,21 +369,28 @@ int batchCommand(const std::vector<std::string>& arguments, std::ostream& out, s
   std::error_code error;
   std::filesystem::create_directories(pathOf(folder), error);
   if (error) throw ToolError{kExitCannotWrite, "cannot create the folder " + folder};
-  size_t written = 0;
+  // Every copy is written beside its place first and the lot flushed to the
+  // disk at once; only then are they renamed into place, so a failure before
+  // that leaves DIR as it was.
+  FileSetWriter writer;
+  // One image for all copies: each stamp rewrites every byte it owns.
+  std::vector<uint8_t> bytes = original;
+  std::vector<std::string> targets;
   for (const BatchCopy& copy : plan) {
-    std::vector<uint8_t> bytes = original;
     writeStamp(bytes, copy.stamp);
-    const std::string target = utf8Of(pathOf(folder) / pathOf(copy.output));
-    try {
-      writeOutputFile(target, bytes);
-    } catch (const ToolError& failure) {
-      throw ToolError{failure.exitCode, failure.message + "; " + std::to_string(written) + " of " +
-                                            std::to_string(plan.size()) + " copies were written before it"};
-    }
-    ++written;
-    out << "row " << copy.row << ": " << target << "  channel " << copy.stamp.channelId << ", sub-channel "
-        << copy.stamp.subChannelId << ", app-id " << copy.stamp.appId << "\n";
+    targets.push_back(utf8Of(pathOf(folder) / pathOf(copy.output)));
+    if (!writer.add(toUtf16(targets.back()), bytes))
+      throw ToolError{kExitCannotWrite, "cannot write " + targets.back() + "; no copy was written, " + folder +
+                                            " is as it was"};
   }
+  const size_t written = writer.commit();
+  if (written != plan.size())
+    throw ToolError{kExitCannotWrite, "cannot put the copies in place in " + folder + ": " + std::to_string(written) +
+                                          " of " + std::to_string(plan.size()) +
+                                          " were written before the failure, the others are as they were"};
+  for (size_t i = 0; i < plan.size(); ++i)
+    out << "row " << plan[i].row << ": " << targets[i] << "  channel " << plan[i].stamp.channelId
+        << ", sub-channel " << plan[i].stamp.subChannelId << ", app-id " << plan[i].stamp.appId << "\n";
   out << "batch: " << written << " stamped " << (written == 1 ? "copy" : "copies") << " of " << templateCopy
       << " written to " << folder << "\n";
   return kExitDone;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "record_file/file_io.h"
 #include "tools/tool_test_support.h"
 #include "tools/tool_support.h"
 
@@ -219,6 +220,21 @@ TEST_F(ChannelStampBatch, AnyInvalidRowWritesNothingAndEveryFaultIsNamed) {
     for (const std::string& fault : c.faults) EXPECT_TRUE(complained(fault)) << err_.str();
     EXPECT_TRUE(complained("nothing was written")) << err_.str();
     EXPECT_FALSE(ScratchDirectory::exists(out_dir_));
+  }
+}
+
+TEST_F(ChannelStampBatch, AFailedWriteLeavesTheFolderAsItWas) {
+  ASSERT_EQ(batch("output,channel\na.exe,1\n"), 0) << err_.str();
+  const Bytes before = ScratchDirectory::read(out_dir_ + "/a.exe");
+  for (WriteFault fault : {WriteFault::Write, WriteFault::Flush, WriteFault::Replace}) {
+    SCOPED_TRACE(int(fault));
+    setWriteFaultForTesting(fault, 100);
+    EXPECT_EQ(batch("output,channel\nb.exe,2\na.exe,3\n"), kExitCannotWrite);
+    setWriteFaultForTesting(WriteFault::None);
+    EXPECT_TRUE(complained(fault == WriteFault::Write ? "no copy was written" : "0 of 2 were written")) << err_.str();
+    EXPECT_EQ(ScratchDirectory::read(out_dir_ + "/a.exe"), before);
+    EXPECT_FALSE(ScratchDirectory::exists(out_dir_ + "/b.exe"));
+    EXPECT_EQ(folder_.fileCount(), 3u) << "no new file is left behind";
   }
 }
 
