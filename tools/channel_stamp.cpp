@@ -457,7 +457,7 @@ int auditCommand(const std::vector<std::string>& arguments, std::ostream& out, s
     std::vector<std::string> faults;
     if (entry == entries.size()) {
       faults = {"there is no such file in " + parsed.folder};
-      status = "missing";
+      status = "MISSING";
     } else {
       named[entry] = true;
       std::optional<bool> isSigned;

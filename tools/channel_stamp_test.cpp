@@ -356,7 +356,7 @@ TEST_F(ChannelStampAudit, MissingUnreadableAndRenamedCopies) {
   std::filesystem::remove(std::filesystem::path(copy("a.exe")));
   folder_.write("copies/b.exe", "not an executable");
   EXPECT_EQ(audit(), kExitAuditDiffers);
-  EXPECT_TRUE(printed("a.exe (row 1): missing\n  a.exe: there is no such file in " + out_dir_ + "\n")) << out_.str();
+  EXPECT_TRUE(printed("a.exe (row 1): MISSING\n  a.exe: there is no such file in " + out_dir_ + "\n")) << out_.str();
   EXPECT_TRUE(printed("b.exe (row 2): DIFFERS\n  b.exe: ")) << out_.str();
   EXPECT_TRUE(printed("b.exe is not a Windows executable: it has no MS-DOS header")) << out_.str();
 
