@@ -340,6 +340,51 @@ TEST(ChannelRecordFile, FailedWriteLeavesOldFileAndNoTemporary) {
   }
 }
 
+TEST(FileSetWriter, PutsEveryFileInPlaceOnlyOnCommit) {
+  TempFolder folder;
+  writeFile(folder.file(u"old.exe"), bytesOf("old"));
+  FileSetWriter writer;
+  for (const char16_t* name : {u"old.exe", u"a.exe", u"\u6e20\u9053.exe"})
+    ASSERT_TRUE(writer.add(folder.file(name).u16string(), bytesOf("new")));
+  EXPECT_EQ(readFile(folder.file(u"old.exe")), bytesOf("old")) << "nothing is replaced before the commit";
+  EXPECT_FALSE(fs::exists(folder.file(u"a.exe")));
+  EXPECT_EQ(writer.commit(), 3u);
+  for (const char16_t* name : {u"old.exe", u"a.exe", u"\u6e20\u9053.exe"})
+    EXPECT_EQ(readFile(folder.file(name)), bytesOf("new"));
+  EXPECT_EQ(folder.contents().size(), 3u) << "no new file is left behind";
+  EXPECT_EQ(writer.commit(), 0u) << "a commit puts in place what was added since the last";
+}
+
+TEST(FileSetWriter, AFailureLeavesEveryFileAsItWasAndNoNewFile) {
+  TempFolder folder;
+  const struct {
+    WriteFault fault;
+    size_t placed;
+  } cases[] = {{WriteFault::Flush, 0}, {WriteFault::Replace, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.fault));
+    writeFile(folder.file(u"old.exe"), bytesOf("old"));
+    FileSetWriter writer;
+    ASSERT_TRUE(writer.add(folder.file(u"old.exe").u16string(), bytesOf("new")));
+    ASSERT_TRUE(writer.add(folder.file(u"a.exe").u16string(), bytesOf("new")));
+    setWriteFaultForTesting(c.fault);
+    EXPECT_EQ(writer.commit(), c.placed);
+    setWriteFaultForTesting(WriteFault::None);
+    EXPECT_EQ(readFile(folder.file(u"old.exe")), bytesOf("old"));
+    EXPECT_EQ(folder.contents(), std::vector<fs::path>{fs::path("old.exe")});
+  }
+
+  setWriteFaultForTesting(WriteFault::Write, 1);
+  {
+    FileSetWriter writer;
+    EXPECT_FALSE(writer.add(folder.file(u"a.exe").u16string(), bytesOf("new")));
+    setWriteFaultForTesting(WriteFault::None);
+    ASSERT_TRUE(writer.add(folder.file(u"b.exe").u16string(), bytesOf("new")));
+    // Never committed: the destructor deletes the new file.
+  }
+  EXPECT_EQ(folder.contents(), std::vector<fs::path>{fs::path("old.exe")});
+}
+
 TEST(ChannelRecordFile, ChineseAndSpacedPathsWork) {
   TempFolder folder(u"\u5927\u5385 \u914D\u7F6E dir");
   fs::path file = folder.file(u"Ins Channel \u6587\u4EF6.as");

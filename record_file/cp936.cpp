@@ -56,18 +56,17 @@ const EncodeTable& encodeTable() {
 
 }  // namespace
 
+char16_t decodeCp936Character(const uint8_t* bytes, size_t count, size_t& at) {
+  uint8_t byte = bytes[at++];
+  if (!isLead(byte)) return kCp936Single[byte];
+  if (at < count && bytes[at] != 0) return decodePair(byte, bytes[at++]);
+  return kDefaultChar;
+}
+
 size_t decodeCp936(const uint8_t* bytes, size_t count, char16_t* out, size_t room) {
   size_t written = 0;
-  for (size_t i = 0; i < count; ++i) {
-    uint8_t byte = bytes[i];
-    char16_t unit;
-    if (!isLead(byte)) {
-      unit = kCp936Single[byte];
-    } else if (i + 1 < count && bytes[i + 1] != 0) {
-      unit = decodePair(byte, bytes[++i]);
-    } else {
-      unit = kDefaultChar;
-    }
+  for (size_t i = 0; i < count;) {
+    char16_t unit = decodeCp936Character(bytes, count, i);
     if (written < room) out[written] = unit;
     ++written;
   }

@@ -11,6 +11,10 @@
 // bytes give '?'.
 size_t decodeCp936(const uint8_t* bytes, size_t count, char16_t* out, size_t room);
 
+// Decodes the one character at bytes[at] (at < count) as decodeCp936 does and
+// moves `at` past the bytes it takes: one, or a lead byte with its trail.
+char16_t decodeCp936Character(const uint8_t* bytes, size_t count, size_t& at);
+
 // Encodes count UTF-16 units, writing at most room bytes to out (a two-byte
 // character is written whole or not at all); returns the number of bytes the
 // whole input gives. Each unit is converted on its own: best fit where the code

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,6 +30,36 @@ FileReadResult readWholeFile(std::u16string_view path);
 // true when path holds exactly bytes. On failure path is as it was and the
 // new file is deleted.
 bool replaceFileContents(std::u16string_view path, std::span<const uint8_t> bytes);
+
+// Replaces (or creates) many files, each as replaceFileContents does (a new
+// file beside it, on the disk before it is renamed over the old one), with one
+// flush for all of them: add() writes each new file, commit() flushes them
+// together and then renames each over its path, in the order added. New files
+// not put in place are deleted, by commit or at the latest by the destructor.
+class FileSetWriter {
+ public:
+  FileSetWriter() = default;
+  ~FileSetWriter();
+  FileSetWriter(const FileSetWriter&) = delete;
+  FileSetWriter& operator=(const FileSetWriter&) = delete;
+
+  // Writes `bytes` into a new file beside `path`. Returns false when that
+  // fails; no new file is then left for it, and `path` is as it was.
+  bool add(std::u16string_view path, std::span<const uint8_t> bytes);
+
+  // Flushes every new file to the disk, then renames each over its path.
+  // Returns how many paths now hold their new bytes: all of them; none when
+  // the flush fails (every path is as it was); or, when a rename fails, those
+  // before it (the rest are as they were).
+  size_t commit();
+
+ private:
+  struct Pending {
+    std::u16string target;
+    std::u16string newFile;
+  };
+  std::vector<Pending> pending_;
+};
 
 // Test seam: makes every following replaceFileContents fail at one stage, as
 // a full disk or a failing device would, until set back to None.
@@ -60,6 +91,17 @@ FileReadResult readExactly(size_t size, ReadChunk readChunk) {
   result.status = FileReadStatus::Read;
   return result;
 }
+
+// For the implementations, per platform: writes a new file beside `target`
+// holding `bytes` (flushed to the disk when `flush`), closed, and returns its
+// path; returns an empty path, leaving nothing behind, on failure or when
+// `target` is a file that may not be written.
+std::u16string writeNewFile(std::u16string_view target, std::span<const uint8_t> bytes, bool flush);
+// Flushes new files written without `flush` to the disk; false on failure.
+bool flushNewFiles(const std::vector<std::u16string>& newFiles);
+// Renames `newFile` over `target`; deletes `newFile` when that fails.
+bool putNewFileInPlace(const std::u16string& newFile, std::u16string_view target);
+void deleteNewFile(const std::u16string& newFile);
 
 // For the implementations: the fault in force and how many bytes the write
 // may put down before it fails (all of count when no write fault is set).

@@ -72,18 +72,18 @@ FileReadResult readWholeFile(std::u16string_view path) {
   });
 }
 
-bool replaceFileContents(std::u16string_view path, std::span<const uint8_t> bytes) {
+std::u16string writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes, bool flush) {
   std::wstring target(as_wview(path));
-  if (target.empty()) return false;
+  if (target.empty()) return {};
   // A read-only file is not written, as opening it for writing would fail.
   DWORD oldAttributes = GetFileAttributesW(target.c_str());
   bool exists = oldAttributes != INVALID_FILE_ATTRIBUTES;
-  if (exists && (oldAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
+  if (exists && (oldAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return {};
   std::wstring temporary;
   UniqueHandle file = createSibling(target, temporary);
-  if (!file) return false;
-  bool written = writeAll(file.get(), bytes.data(), bytes.size()) && writeFaultForTesting() != WriteFault::Flush &&
-                 FlushFileBuffers(file.get());
+  if (!file) return {};
+  bool written = writeAll(file.get(), bytes.data(), bytes.size()) &&
+                 (!flush || (writeFaultForTesting() != WriteFault::Flush && FlushFileBuffers(file.get())));
   // The new file keeps the hidden and system marks of the one it replaces.
   DWORD kept = exists ? oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
   if (written && kept) {
@@ -92,8 +92,32 @@ bool replaceFileContents(std::u16string_view path, std::span<const uint8_t> byte
     written = SetFileInformationByHandle(file.get(), FileBasicInfo, &info, sizeof info);
   }
   file.reset();  // closes: the rename needs the file closed
-  written = written && writeFaultForTesting() != WriteFault::Replace &&
-            MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!written) DeleteFileW(temporary.c_str());
-  return written;
+  if (!written) {
+    DeleteFileW(temporary.c_str());
+    return {};
+  }
+  return std::u16string(as_u16view(temporary));
 }
+
+// Windows has no flush of a whole volume for an unprivileged program: each new
+// file is flushed on its own, once all are written, so the system has been
+// writing them back in the meantime.
+bool flushNewFiles(const std::vector<std::u16string>& newFiles) {
+  for (const std::u16string& newFile : newFiles) {
+    UniqueHandle file = uniqueFile(CreateFileW(as_wcstr(newFile), GENERIC_WRITE, 0, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || !FlushFileBuffers(file.get())) return false;
+  }
+  return true;
+}
+
+bool putNewFileInPlace(const std::u16string& newFile, std::u16string_view target) {
+  const wchar_t* name = as_wcstr(newFile);
+  if (writeFaultForTesting() != WriteFault::Replace &&
+      MoveFileExW(name, std::wstring(as_wview(target)).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  DeleteFileW(name);
+  return false;
+}
+
+void deleteNewFile(const std::u16string& newFile) { DeleteFileW(as_wcstr(newFile)); }

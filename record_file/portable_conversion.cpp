@@ -65,18 +65,22 @@ char32_t decodeUtf8Sequence(const uint8_t* bytes, size_t count, size_t& i) {
   return value;
 }
 
+}  // namespace
+
+char32_t decodeUtf8Character(const uint8_t* bytes, size_t count, size_t& at) {
+  uint8_t byte = bytes[at++];
+  return byte < 0x80 ? byte : decodeUtf8Sequence(bytes, count, at);
+}
+
+namespace {
+
 // endsWithPair tells whether the last sequence gave a surrogate pair.
 size_t decodeUtf8(const uint8_t* bytes, size_t count, char16_t* out, size_t room, bool& endsWithPair) {
   UnitWriter writer(out, room);
   size_t i = 0;
   endsWithPair = false;
   while (i < count) {
-    uint8_t byte = bytes[i++];
-    if (byte < 0x80) {
-      writer.put(byte);
-      continue;
-    }
-    char32_t value = decodeUtf8Sequence(bytes, count, i);
+    char32_t value = decodeUtf8Character(bytes, count, i);
     if (value > 0xFFFF) {
       value -= 0x10000;
       writer.put(static_cast<char16_t>(0xD800 | (value >> 10)));

@@ -4,6 +4,7 @@
 // calls the platform and its tests prove that both give the same results.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 inline constexpr uint32_t kCodePage936 = 936;
@@ -34,5 +35,10 @@ ConversionResult portableMultiByteToWide(uint32_t codePage, const char* bytes, i
 // codePage bytes, as WideCharToMultiByte(codePage, 0, ..., nullptr, nullptr)
 // does: characters code page 936 lacks become their best fit or '?', lone
 // surrogates become U+FFFD in UTF-8. Counting and failures as above.
+// Decodes the one UTF-8 character at bytes[at] (at < count) as
+// portableMultiByteToWide does: its code point, or U+FFFD for a bad sequence,
+// and moves `at` past the bytes the platform takes for it.
+char32_t decodeUtf8Character(const uint8_t* bytes, size_t count, size_t& at);
+
 ConversionResult portableWideToMultiByte(uint32_t codePage, const char16_t* wide, int wideCount,
                                          char* bytes, int byteRoom);

@@ -11,15 +11,14 @@
 #   RUNS       measured runs of each program (default 15), after one warm-up each
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$root/scripts/bench-support.sh"
 build="$(cd "${1:-$root/build/windows}" && pwd)"
 runs="${2:-15}"
 
 launcher="$build/launch_flow/channel_launcher.exe"
 hall_program="$build/tests/programs/ludora.exe"
 bare="$build/tests/programs/bare_shell_start.exe"
-for program in "$launcher" "$hall_program" "$bare"; do
-  [ -f "$program" ] || { echo "missing $program: build the tree first" >&2; exit 1; }
-done
+require_built "$launcher" "$hall_program" "$bare"
 
 # A Wine prefix of the benchmark's own, set up (and Xvfb started) by the wrapper.
 export CHANNEL_WINE_ROOT="$build/wine-bench"
@@ -78,7 +77,6 @@ for _ in $(seq "$runs"); do
   bare_times+=("$(bare_run)")
 done
 
-median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {print (NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2)}'; }
 launcher_median=$(median "${launcher_times[@]}")
 bare_median=$(median "${bare_times[@]}")
 echo "runs of each: $runs (after one warm-up)"

@@ -2,7 +2,9 @@
 # The launcher's main job, end to end under Wine, in a sandbox of its own:
 #
 #   1. a copy of channel_launcher.exe is stamped with channel 1101010001 and
-#      application 2001 (channel_stamp.exe) and run with a stand-in hall
+#      application 2001 (channel_stamp.exe), signed with a throw-away
+#      certificate (openssl, osslsigncode) and audited against a one-row
+#      manifest (channel_stamp.exe audit), then run with a stand-in hall
 #      registered as installed: its debug-trace lines, the hall's two starts
 #      (parameters, working directory) and the install-channel file as
 #      channel_record reads it;
@@ -81,10 +83,28 @@ wine_run reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /t REG_SZ /d 
 export LUDORA_TEST_WINDOW_DELAY_MS=2500 LUDORA_TEST_WINDOW_MS=4000
 unset HALVEX_TEST_REGISTER_HALL HALVEX_TEST_WINDOW_MS
 
+launcher_windows="Z:${windows_build//\//\\}\\launch_flow\\channel_launcher.exe"
 echo
 echo "== channel_stamp.exe stamp: channel 1101010001, application 2001"
-wine_run "$windows_build/tools/channel_stamp.exe" stamp "Z:${windows_build//\//\\}\\launch_flow\\channel_launcher.exe" \
+wine_run "$windows_build/tools/channel_stamp.exe" stamp "$launcher_windows" \
   --channel 1101010001 --app-id 2001 --output "$copy_windows" | indent
+
+echo
+echo "== signed with a throw-away certificate, then audited against its manifest"
+source "$root/scripts/signing.sh"
+signer="$demo/signer"
+rm -rf "$signer"
+mkdir -p "$signer"
+make_test_certificate "$signer"
+sign_copy "$signer" "$downloads/ludora_setup.exe"
+verify_copy "$signer" "$downloads/ludora_setup.exe" && echo "   osslsigncode verify: the signature verifies"
+printf 'output,channel,app-id\nludora_setup.exe,1101010001,2001\n' >"$demo/manifest.csv"
+echo "   manifest: $(tail -n 1 "$demo/manifest.csv")"
+echo "   channel_stamp.exe audit manifest.csv --dir C:\Downloads --template channel_launcher.exe"
+audit_status=0
+wine_run "$windows_build/tools/channel_stamp.exe" audit "Z:${demo//\//\\}\\manifest.csv" --dir 'C:\Downloads' \
+  --template "$launcher_windows" | indent || audit_status=$?
+echo "   audit exit code: $audit_status"
 
 # run_copy TIMEOUT COPY ARGUMENTS...: runs a stamped copy in C:\Downloads under
 # trace_capture.exe, printing its trace lines and exit code; sets $status.
@@ -143,7 +163,7 @@ echo "== 3. neither the hall nor the software manager, a copy of channel 1101010
 reg32 delete "$hall_key" /v CorvelHallDirectory /f >/dev/null
 reg32 delete "$manager_key" /v UninstallString /f >/dev/null
 unset HALVEX_TEST_REGISTER_HALL HALVEX_TEST_WINDOW_MS
-wine_run "$windows_build/tools/channel_stamp.exe" stamp "$copy_windows" --channel 1101010002 --app-id 2001 \
+wine_run "$windows_build/tools/channel_stamp.exe" stamp "$launcher_windows" --channel 1101010002 --app-id 2001 \
   --output "$other_copy_windows" >/dev/null
 # xdotool and import need the display the Wine programs run on.
 DISPLAY="$("$root/cmake/wine-run.sh" --display)"

@@ -12,6 +12,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine64 wine32:i386
   xvfb x11-utils xdotool locales fonts-wqy-zenhei
+  openssl osslsigncode  # a throw-away certificate and Authenticode signing of stamped copies
 )
 [ "${1:-}" = demo ] && packages+=(imagemagick)
 

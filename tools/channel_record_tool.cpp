@@ -7,6 +7,7 @@
 #include "record_file/channel_record_file.h"
 #include "record_file/record_cipher.h"
 #include "record_file/text_encoding.h"
+#include "tools/record_display.h"
 #include "tools/tool_support.h"
 
 namespace {
@@ -30,7 +31,18 @@ constexpr const char* kOverview =
 constexpr const char* kShowHelp =
     "usage: channel_record show FILE\n"
     "Prints whether FILE is enciphered, its text encoding and byte-order mark, and its\n"
-    "entries in the order the launcher writes them (by lowercased section#name).\n";
+    "entries in the order the launcher writes them (by lowercased section#name).\n"
+    "Text is printed as UTF-8, a whole character at a time (characters beyond U+FFFF\n"
+    "included). Spelled out instead, so that the listing shows what FILE holds:\n"
+    "  \\\\ a backslash; \\t \\r \\n tab, CR, LF; \\xNN other control characters (U+0000..U+001F,\n"
+    "  U+007F) and each byte that does not convert from FILE's encoding (code page 936\n"
+    "  pairs it does not map, bad UTF-8), where the launcher reads '?' or U+FFFD;\n"
+    "  \\uXXXX (\\UXXXXXXXX beyond U+FFFF) an unpaired surrogate (UTF-16LE), a C1 control,\n"
+    "  a character that shows nothing or reorders its neighbours (soft hyphen, zero-width\n"
+    "  and direction marks, U+FEFF, ...), a private-use character, a non-character and\n"
+    "  U+FFFD itself.\n"
+    "Lines 'unconverted' and 'unread' count such bytes and what follows a NUL (the\n"
+    "launcher reads up to the first NUL).\n";
 constexpr const char* kSetHelp =
     "usage: channel_record set FILE SECTION ENTRY VALUE\n"
     "Sets ENTRY of SECTION (letter case of A-Z ignored; an empty SECTION is the part\n"
@@ -79,32 +91,47 @@ const char* encodingName(const ChannelRecordFile& store) {
   }
 }
 
-// Text for the terminal: control characters made visible.
-std::string printable(std::u16string_view text) {
-  std::string out;
-  for (char16_t unit : text) {
-    if (unit == u'\t') {
-      out += "\\t";
-    } else if (unit < 0x20 || unit == 0x7F) {
-      static const char digits[] = "0123456789ABCDEF";
-      out += std::string("\\x") + digits[unit >> 4] + digits[unit & 0xF];
-    } else {
-      out += toUtf8(std::u16string_view(&unit, 1));
-    }
-  }
-  return out;
-}
-
 constexpr size_t kValueColumn = 12;
 
-void listEntries(std::ostream& out, const ChannelRecordFile& store) {
-  listLine(out, "entries", std::to_string(store.entries().size()) + ", in the order they are written", kValueColumn);
-  for (const auto& [key, value] : store.entries()) {
+// The entries of `listed` (parsed from the text as recordTextForDisplay gives
+// it); `launcher` counts the entries the launcher reads.
+void listEntries(std::ostream& out, const ChannelRecordFile& listed, const ChannelRecordFile& launcher,
+                 bool bytesKept) {
+  std::string count = std::to_string(listed.entries().size()) + ", in the order they are written";
+  if (launcher.entries().size() != listed.entries().size())
+    count += " (the launcher reads " + std::to_string(launcher.entries().size()) +
+             ": it reads unconverted bytes as the same character)";
+  listLine(out, "entries", count, kValueColumn);
+  for (const auto& [key, value] : listed.entries()) {
     const size_t hash = key.find(u'#');
     const std::u16string_view section = std::u16string_view(key).substr(0, hash);
     const std::u16string_view name = std::u16string_view(key).substr(hash + 1);
-    out << "  " << (section.empty() ? std::string("(no section)") : "[" + printable(section) + "]") << " "
-        << printable(name) << " = " << printable(value) << "\n";
+    out << "  " << (section.empty() ? std::string("(no section)") : "[" + displayText(section, bytesKept) + "]")
+        << " " << displayText(name, bytesKept) << " = " << displayText(value, bytesKept) << "\n";
+  }
+}
+
+std::string bytesText(size_t count) { return std::to_string(count) + (count == 1 ? " byte" : " bytes"); }
+
+// What of the text the entries do not show as the launcher reads it.
+void listTextNotes(std::ostream& out, const RecordTextForDisplay& display, RecordEncoding encoding) {
+  if (display.keptBytes != 0)
+    listLine(out, "unconverted",
+             bytesText(display.keptBytes) +
+                 (encoding == CodePage936 ? " that code page 936 does not map, shown as \\xNN; the launcher reads "
+                                            "\"?\" for each pair or lone lead byte"
+                                          : std::string(display.keptBytes == 1 ? " that is" : " that are") +
+                                                " not UTF-8, shown as \\xNN; the launcher reads U+FFFD for each bad "
+                                                "sequence"),
+             kValueColumn);
+  if (display.unreadBytes != 0) {
+    // A NUL takes two bytes in UTF-16LE: one unread byte is an odd last one.
+    const bool oddByte = encoding == Utf16Le && display.unreadBytes == 1;
+    listLine(out, "unread",
+             bytesText(display.unreadBytes) + ", from offset " + std::to_string(display.firstUnreadByte) +
+                 " of the text: " +
+                 (oddByte ? "UTF-16LE is read two bytes at a time" : "the launcher reads up to the first NUL"),
+             kValueColumn);
   }
 }
 
@@ -147,7 +174,11 @@ int showCommand(const std::vector<std::string>& arguments, std::ostream& out, st
                                          " bytes (not enciphered with the record key)",
            kValueColumn);
   listLine(out, "encoding", encodingName(store), kValueColumn);
-  listEntries(out, store);
+  const RecordTextForDisplay display = recordTextForDisplay(plain ? *plain : bytes, store.encoding());
+  listTextNotes(out, display, store.encoding());
+  ChannelRecordFile listed;
+  listed.parseText(display.text.data(), display.text.size());
+  listEntries(out, listed, store, store.encoding() != Utf16Le);
   return kExitDone;
 }
 

@@ -4,6 +4,7 @@
 
 #include "record_file/channel_record_file.h"
 #include "record_file/record_cipher.h"
+#include "tools/record_display.h"
 #include "tools/tool_test_support.h"
 #include "tools/tool_support.h"
 
@@ -71,6 +72,76 @@ TEST_F(ChannelRecord, ShowsContainerEncodingAndEntriesInOrder) {
 
   EXPECT_EQ(run({"show", folder_.path("missing.as")}), kExitCannotRead);
   EXPECT_TRUE(complained("there is no file")) << err_.str();
+}
+
+// U+1F600 in each encoding the file may have: UTF-8 and UTF-16LE hold it,
+// code page 936 does not (its GB18030 bytes are pairs the code page lacks).
+TEST_F(ChannelRecord, ShowsWholeCharactersAndSpellsOutWhatTheTerminalWouldHide) {
+  const std::string utf8 = folder_.write(
+      "utf8.as", encipher(bytesOf("\xEF\xBB\xBF" "a=\xF0\x9F\x98\x80\r\nb=x\xFFy\r\nc=\xEF\xBF\xBD\\t\r\n")));
+  ASSERT_EQ(run({"show", utf8}), 0) << err_.str();
+  EXPECT_TRUE(printed("unconverted 1 byte that is not UTF-8, shown as \\xNN; the launcher reads U+FFFD")) << out_.str();
+  EXPECT_TRUE(printed("  (no section) a = \U0001F600\n"
+                      "  (no section) b = x\\xFFy\n"
+                      "  (no section) c = \\uFFFD\\\\t\n"))
+      << out_.str();
+
+  const std::string utf16 = folder_.write(
+      "utf16.as", encipher(utf16le(u"a=\U0001F600\r\nb=\xD83D!\r\nc=\xDE00\xDC41\r\nd=\x200B\xE000\r\n")));
+  ASSERT_EQ(run({"show", utf16}), 0) << err_.str();
+  EXPECT_TRUE(printed("  (no section) a = \U0001F600\n"
+                      "  (no section) b = \\uD83D!\n"
+                      "  (no section) c = \\uDE00\\uDC41\n"
+                      "  (no section) d = \\u200B\\uE000\n"))
+      << out_.str();
+  EXPECT_FALSE(printed("unconverted")) << out_.str();
+
+  const std::string gbk = folder_.write("gbk.as", bytesOf("[m]\r\na=\x94\x39\xFC\x36\r\nb=\xB4\xF3\r\n"));
+  ASSERT_EQ(run({"show", gbk}), 0) << err_.str();
+  EXPECT_TRUE(printed("encoding    code page 936 (GBK), no byte-order mark\n"
+                      "unconverted 4 bytes that code page 936 does not map, shown as \\xNN; the launcher reads \"?\"")) << out_.str();
+  EXPECT_TRUE(printed("  [m] a = \\x94\\x39\\xFC\\x36\n  [m] b = \u5927\n")) << out_.str();
+  EXPECT_EQ(entriesOf(gbk), (ChannelRecordFile::Entries{{u"m#a", u"??"}, {u"m#b", u"\u5927"}}))
+      << "the launcher's own reading, which the listing does not hide behind";
+}
+
+TEST_F(ChannelRecord, ShowNamesWhatTheLauncherReadsOtherwise) {
+  // Two names that differ only in pairs code page 936 lacks are one entry to the launcher.
+  const std::string merged = folder_.write("merged.as", bytesOf("\x81\x30=1\r\n\x82\x30=2\r\n"));
+  ASSERT_EQ(run({"show", merged}), 0) << err_.str();
+  EXPECT_TRUE(printed("entries     2, in the order they are written (the launcher reads 1: ")) << out_.str();
+  EXPECT_TRUE(printed("  (no section) \\x81\\x30 = 1\n  (no section) \\x82\\x30 = 2\n")) << out_.str();
+
+  // The launcher reads up to the first NUL; UTF-16LE takes bytes in pairs.
+  const std::string nul = folder_.write("cut.as", bytesOf(std::string("a=1\r\n\0b=2\r\n", 11)));
+  ASSERT_EQ(run({"show", nul}), 0) << err_.str();
+  EXPECT_TRUE(printed("unread      6 bytes, from offset 5 of the text: the launcher reads up to the first NUL\n"))
+      << out_.str();
+  EXPECT_FALSE(printed("b = 2")) << out_.str();
+  Bytes odd = utf16le(u"a=1");
+  odd.push_back('x');
+  ASSERT_EQ(run({"show", folder_.write("odd.as", odd)}), 0) << err_.str();
+  EXPECT_TRUE(printed("unread      1 byte, from offset 8 of the text: UTF-16LE is read two bytes at a time\n"))
+      << out_.str();
+}
+
+TEST(DisplayText, SpellsOutWhatATerminalWouldNotShowAsItself) {
+  const struct {
+    std::u16string text;
+    bool bytesKept;
+    const char* shown;
+  } cases[] = {
+      {u"plain \u5927\u5385 \U0001F600 \u00E9", false, "plain \u5927\u5385 \U0001F600 \u00E9"},
+      {u"back\\slash \\x41", false, "back\\\\slash \\\\x41"},
+      {u"\t\r\n\x01\x1F\x7F", false, "\\t\\r\\n\\x01\\x1F\\x7F"},
+      {u"\x85\xAD\x200B\x200F\x202E\x2066\xFEFF", false, "\\u0085\\u00AD\\u200B\\u200F\\u202E\\u2066\\uFEFF"},
+      {u"\xE000\xFDD0\xFFFE\xFFFD", false, "\\uE000\\uFDD0\\uFFFE\\uFFFD"},
+      {u"\U0010FFFF\U000E0001\U0001FFFE", false, "\\U0010FFFF\\U000E0001\\U0001FFFE"},
+      {u"\xD800x\xDFFF\xDC41", false, "\\uD800x\\uDFFF\\uDC41"},
+      {u"\xDC94\xDC39\xD83D", true, "\\x94\\x39\\uD83D"},
+      {u"\xDBFF", false, "\\uDBFF"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(displayText(c.text, c.bytesKept), c.shown) << c.shown;
 }
 
 TEST_F(ChannelRecord, SetKeepsTheEncodingAndEnciphers) {

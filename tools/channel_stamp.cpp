@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 
 #include "common/ascii_case.h"
 #include "launch_settings/command_line.h"
 #include "launch_settings/header_self_check.h"
+#include "record_file/file_io.h"
 #include "tools/pe_image.h"
+#include "tools/stamp_audit.h"
 #include "tools/stamp_fields.h"
 #include "tools/tool_support.h"
 
@@ -23,10 +26,13 @@ constexpr const char* kOverview =
     "  verify COPY -- ARGS... the launcher's header self-test, done offline\n"
     "  batch MANIFEST.csv --template COPY --out DIR [--force]\n"
     "                         one stamped copy per manifest row\n"
+    "  audit MANIFEST.csv --dir DIR [--template COPY]\n"
+    "                         check a published folder against its manifest\n"
     "'channel_stamp COMMAND --help' describes a command.\n"
     "Exit codes: 0 done; 1..15 verify: the self-test code; 16 wrong arguments; 17 a file\n"
     "could not be read; 18 not a Windows executable; 19 signed copy refused; 20 invalid\n"
-    "manifest (nothing written); 21 a file could not be written (the old one is unchanged).\n";
+    "manifest (nothing written); 21 a file could not be written (the old one is unchanged);\n"
+    "22 audit: a copy is missing or differs.\n";
 
 constexpr const char* kStampHelp =
     "usage: channel_stamp stamp COPY --channel N [--sub-channel N] [--app-id N] [--mini-type N]\n"
@@ -60,17 +66,49 @@ constexpr const char* kVerifyHelp =
     "already split them, so quote as your shell needs (e.g. '/D=C:\\Games\\Ludora Hall').\n"
     "The launcher runs its self-test only when TestDosHeaderAttribute is among ARGS.\n";
 
-constexpr const char* kBatchHelp =
-    "usage: channel_stamp batch MANIFEST.csv --template COPY --out DIR [--force]\n"
-    "Writes one stamped copy of COPY into DIR per manifest row. The manifest is CSV: a\n"
-    "header row naming the columns, then one row per copy. Columns: output (the copy's\n"
-    "file name, required), channel (required) and any of sub-channel, app-id, mini-type,\n"
-    "tag, delay-start-seconds, silent, cover-channel, auto-running-disabled,\n"
-    "silent-running, install-hall, auto-check-agree-box, auto-install,\n"
-    "no-create-shortcut, show-only-first-install-page. Empty number cells are 0; switch\n"
-    "cells take 1/0, yes/no, true/false, on/off or empty (off). Fields may be quoted.\n"
-    "Every row is checked before any copy is written: one invalid row writes nothing.\n"
-    "Existing files of the same names in DIR are replaced. --force: as for stamp.\n";
+constexpr const char* kAuditHelp =
+    "usage: channel_stamp audit MANIFEST.csv --dir DIR [--template COPY]\n"
+    "Checks a published folder against the manifest it was stamped from, and writes\n"
+    "nothing. For every row, the copy of that name in DIR (letter case of A-Z ignored\n"
+    "when no file has the very name) must exist, be a Windows executable and carry\n"
+    "exactly the row's stamp: all fifteen fields, compared as stamped (the launcher may\n"
+    "still take a sub-channel from \"cid\" in its path). With --template, the copy must\n"
+    "also equal COPY everywhere except what stamping and signing change: the stamp\n"
+    "(0x1C..0x3B), the PE CheckSum field, the certificate table's data directory entry,\n"
+    "the certificate table itself and the zero bytes (fewer than 8) that align it.\n"
+    "Each copy is reported as agreeing or differing and as signed or not (a certificate\n"
+    "table is there; osslsigncode verify checks the signature itself), with one line\n"
+    "per field or difference at fault; the entries of DIR that no row names are listed\n"
+    "after the rows. Exit code 0 when every copy agrees, 22 when any is missing or\n"
+    "differs (entries no row names do not change it); 17 when MANIFEST, COPY or DIR\n"
+    "cannot be read, 18 when COPY is not a Windows executable, 20 for an invalid\n"
+    "manifest.\n";
+
+// The batch help lists the column names from the field table itself.
+const char* batchHelp() {
+  static const std::string help = [] {
+    std::string text =
+        "usage: channel_stamp batch MANIFEST.csv --template COPY --out DIR [--force]\n"
+        "Writes one stamped copy of COPY into DIR per manifest row. The manifest is CSV: a\n"
+        "header row naming the columns, then one row per copy. Columns: output (the copy's\n"
+        "file name, required), channel (required) and any other field. A column names its\n"
+        "field by the option's name, the field's name in listings or either in snake case,\n"
+        "letter case ignored; each field (and output) at most once:\n"
+        "  output\n";
+    for (const StampField& field : stampFields()) {
+      std::string names;
+      for (const std::string& name : columnNames(field)) names += (names.empty() ? "" : ", ") + name;
+      text += "  " + names + "\n";
+    }
+    return text +
+           "Empty number cells are 0; switch cells take 1/0, yes/no, true/false, on/off or empty\n"
+           "(off). Fields may be quoted. Every row is checked before any copy is written: one\n"
+           "invalid row writes nothing. Existing files of the same names in DIR are replaced:\n"
+           "every copy is written beside its place and flushed to the disk first, then all are\n"
+           "renamed into place, so a failed write leaves DIR as it was. --force: as for stamp.\n";
+  }();
+  return help.c_str();
+}
 
 // Raises a usage error for `command`.
 [[noreturn]] void usageError(const std::string& command, const std::string& message) {
@@ -94,19 +132,9 @@ std::u16string launcherPath(const std::string& copy) {
   return error ? toUtf16(copy) : full.u16string();
 }
 
-std::string hex(uint32_t value) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string text;
-  do {
-    text.insert(text.begin(), digits[value % 16]);
-    value /= 16;
-  } while (value != 0);
-  return "0x" + text;
-}
-
 std::string signatureText(const ExecutableInfo& info) {
   return "an Authenticode signature (certificate table of " + std::to_string(info.certificateTableSize) +
-         " bytes at " + hex(info.certificateTableOffset) + ")";
+         " bytes at " + hexText(info.certificateTableOffset) + ")";
 }
 
 // The copy's bytes, when it is a Windows executable; raises ToolError otherwise.
@@ -223,119 +251,245 @@ std::string rowName(const CsvRecord& record, size_t row) {
   return "row " + std::to_string(row) + " (line " + std::to_string(record.line) + ")";
 }
 
-// The manifest's columns by position: a field, or nullptr for "output".
-// Raises nothing; adds a message to `faults` for each bad column.
-std::vector<const StampField*> manifestColumns(const CsvRecord& header, std::vector<std::string>& faults,
-                                               size_t& outputColumn) {
-  std::vector<const StampField*> columns;
-  std::set<std::string> seen;
+// One column of a manifest: the name its header gives it and the field it
+// names (nullptr for "output" and for an unknown name).
+struct ManifestColumn {
+  std::string name;
+  const StampField* field = nullptr;
+};
+
+// The manifest's columns by position; adds a message to `faults` for each bad
+// column: unknown, naming a field (or output) another column names, or missing.
+std::vector<ManifestColumn> manifestColumns(const CsvRecord& header, std::vector<std::string>& faults,
+                                            size_t& outputColumn) {
+  std::vector<ManifestColumn> columns;
   outputColumn = header.fields.size();
   for (size_t i = 0; i < header.fields.size(); ++i) {
-    const std::string name = lowered(trimmed(header.fields[i]));
-    if (!seen.insert(name).second) faults.push_back("header: column \"" + name + "\" appears twice");
-    const StampField* field = findStampField(name);
-    if (name == "output") {
-      outputColumn = i;
-    } else if (field == nullptr) {
-      faults.push_back("header: unknown column \"" + name + "\"");
+    ManifestColumn column{trimmed(header.fields[i]), findStampFieldByColumn(trimmed(header.fields[i]))};
+    const bool isOutput = equalsIgnoringAsciiCase(column.name, "output");
+    if (column.field == nullptr && !isOutput)
+      faults.push_back("header: unknown column \"" + column.name + "\" (see 'channel_stamp batch --help' for the names)");
+    for (size_t j = 0; j < columns.size(); ++j) {
+      const bool same = isOutput ? j == outputColumn : column.field != nullptr && columns[j].field == column.field;
+      if (!same) continue;
+      faults.push_back("header: column \"" + column.name + "\" " +
+                       (equalsIgnoringAsciiCase(column.name, columns[j].name)
+                            ? "appears twice"
+                            : "names the same field as column \"" + columns[j].name + "\""));
+      break;
     }
-    columns.push_back(field);
+    if (isOutput && outputColumn == header.fields.size()) outputColumn = i;
+    columns.push_back(std::move(column));
   }
   if (outputColumn == header.fields.size()) faults.push_back("header: there is no \"output\" column");
-  if (!seen.contains("channel")) faults.push_back("header: there is no \"channel\" column");
+  if (std::ranges::none_of(columns, [](const ManifestColumn& c) { return c.field == findStampField("channel"); }))
+    faults.push_back("header: there is no \"channel\" column");
   return columns;
 }
 
 // The copy of one data row; adds a message to `faults` for each bad cell.
-BatchCopy manifestRow(const CsvRecord& record, size_t row, const std::vector<const StampField*>& columns,
+BatchCopy manifestRow(const CsvRecord& record, size_t row, const std::vector<ManifestColumn>& columns,
                       size_t outputColumn, std::vector<std::string>& faults) {
   BatchCopy copy;
   copy.row = row;
   for (size_t i = 0; i < columns.size(); ++i) {
     const std::string cell = trimmed(record.fields[i]);
+    const std::string where = rowName(record, row) + ": column " + columns[i].name;
     if (i == outputColumn) {
       copy.output = cell;
-      if (const std::string problem = outputNameProblem(cell); !problem.empty())
-        faults.push_back(rowName(record, row) + ": column output: " + problem);
+      if (const std::string problem = outputNameProblem(cell); !problem.empty()) faults.push_back(where + ": " + problem);
       continue;
     }
-    const StampField* field = columns[i];
+    const StampField* field = columns[i].field;
     if (field == nullptr) continue;
     if (field->isFlag) {
       const std::optional<bool> on = parseFieldSwitch(cell);
       if (on) field->set(copy.stamp, *on);
-      else faults.push_back(rowName(record, row) + ": column " + field->name + ": \"" + cell +
-                            "\" is not a switch value (1/0, yes/no, true/false, on/off, or empty)");
+      else faults.push_back(where + ": \"" + cell + "\" is not a switch value (1/0, yes/no, true/false, on/off, or empty)");
       continue;
     }
     if (cell.empty() && field->name != std::string("channel")) continue;
     const std::optional<int64_t> value = parseFieldNumber(*field, cell);
     if (value) field->set(copy.stamp, *value);
-    else faults.push_back(rowName(record, row) + ": column " + field->name + " takes " + fieldRangeText(*field) +
-                          ", not \"" + cell + "\"");
+    else faults.push_back(where + " takes " + fieldRangeText(*field) + ", not \"" + cell + "\"");
   }
   return copy;
 }
 
-int batchCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+// The arguments of batch and audit: MANIFEST, --template COPY, the folder
+// option (`folderOption`), and --force where the command takes it.
+struct ManifestArguments {
   std::string manifest, templateCopy, folder;
   bool force = false;
+};
+
+ManifestArguments parseManifestArguments(const std::string& command, const std::vector<std::string>& arguments,
+                                         const std::string& folderOption, bool takesForce) {
+  ManifestArguments parsed;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    if (argument == "--template") templateCopy = optionValue("batch", arguments, i);
-    else if (argument == "--out") folder = optionValue("batch", arguments, i);
-    else if (argument == "--force") force = true;
-    else if (argument.starts_with("--")) usageError("batch", "unknown option " + argument);
-    else if (manifest.empty()) manifest = argument;
-    else usageError("batch", "batch takes one MANIFEST, not also " + argument);
+    if (argument == "--template") parsed.templateCopy = optionValue(command, arguments, i);
+    else if (argument == folderOption) parsed.folder = optionValue(command, arguments, i);
+    else if (argument == "--force" && takesForce) parsed.force = true;
+    else if (argument.starts_with("--")) usageError(command, "unknown option " + argument);
+    else if (parsed.manifest.empty()) parsed.manifest = argument;
+    else usageError(command, command + " takes one MANIFEST, not also " + argument);
   }
-  if (manifest.empty()) usageError("batch", "batch needs MANIFEST");
-  if (templateCopy.empty()) usageError("batch", "batch needs --template COPY");
-  if (folder.empty()) usageError("batch", "batch needs --out DIR");
+  if (parsed.manifest.empty()) usageError(command, command + " needs MANIFEST");
+  if (parsed.folder.empty()) usageError(command, command + " needs " + folderOption + " DIR");
+  return parsed;
+}
 
+// The copies the manifest file names; raises ToolError kExitBadManifest, each
+// fault told on `err`, when it is invalid. `outcome` ends the message:
+// "nothing was written".
+std::vector<BatchCopy> readManifestFile(const std::string& manifest, const std::string& outcome, std::ostream& err) {
   const std::vector<uint8_t> text = readInputFile(manifest);
   const auto records = parseCsv(std::string(text.begin(), text.end()));
   if (const auto* fault = std::get_if<std::string>(&records))
-    throw ToolError{kExitBadManifest, manifest + ": " + *fault + "; nothing was written"};
-  const auto copies = readBatchManifest(std::get<std::vector<CsvRecord>>(records));
+    throw ToolError{kExitBadManifest, manifest + ": " + *fault + "; " + outcome};
+  auto copies = readBatchManifest(std::get<std::vector<CsvRecord>>(records));
   if (const auto* faults = std::get_if<std::vector<std::string>>(&copies)) {
     for (const std::string& fault : *faults) err << "channel_stamp: " << manifest << ": " << fault << "\n";
-    throw ToolError{kExitBadManifest, manifest + ": " + std::to_string(faults->size()) +
-                                          " fault(s) found; nothing was written"};
+    throw ToolError{kExitBadManifest, manifest + ": " + std::to_string(faults->size()) + " fault(s) found; " + outcome};
   }
+  return std::move(std::get<std::vector<BatchCopy>>(copies));
+}
+
+int batchCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  const ManifestArguments parsed = parseManifestArguments("batch", arguments, "--out", true);
+  if (parsed.templateCopy.empty()) usageError("batch", "batch needs --template COPY");
+  const std::string& templateCopy = parsed.templateCopy;
+  const std::string& folder = parsed.folder;
+  const std::vector<BatchCopy> plan = readManifestFile(parsed.manifest, "nothing was written", err);
   ExecutableInfo info;
   const std::vector<uint8_t> original = readExecutable(templateCopy, info);
-  checkSignature(templateCopy, info, force, err);
+  checkSignature(templateCopy, info, parsed.force, err);
 
   std::error_code error;
   std::filesystem::create_directories(pathOf(folder), error);
   if (error) throw ToolError{kExitCannotWrite, "cannot create the folder " + folder};
-  const auto& plan = std::get<std::vector<BatchCopy>>(copies);
-  size_t written = 0;
+  // Every copy is written beside its place first and the lot flushed to the
+  // disk at once; only then are they renamed into place, so a failure before
+  // that leaves DIR as it was.
+  FileSetWriter writer;
+  // One image for all copies: each stamp rewrites every byte it owns.
+  std::vector<uint8_t> bytes = original;
+  std::vector<std::string> targets;
   for (const BatchCopy& copy : plan) {
-    std::vector<uint8_t> bytes = original;
     writeStamp(bytes, copy.stamp);
-    const std::string target = utf8Of(pathOf(folder) / pathOf(copy.output));
-    try {
-      writeOutputFile(target, bytes);
-    } catch (const ToolError& failure) {
-      throw ToolError{failure.exitCode, failure.message + "; " + std::to_string(written) + " of " +
-                                            std::to_string(plan.size()) + " copies were written before it"};
-    }
-    ++written;
-    out << "row " << copy.row << ": " << target << "  channel " << copy.stamp.channelId << ", sub-channel "
-        << copy.stamp.subChannelId << ", app-id " << copy.stamp.appId << "\n";
+    targets.push_back(utf8Of(pathOf(folder) / pathOf(copy.output)));
+    if (!writer.add(toUtf16(targets.back()), bytes))
+      throw ToolError{kExitCannotWrite, "cannot write " + targets.back() + "; no copy was written, " + folder +
+                                            " is as it was"};
   }
+  const size_t written = writer.commit();
+  if (written != plan.size())
+    throw ToolError{kExitCannotWrite, "cannot put the copies in place in " + folder + ": " + std::to_string(written) +
+                                          " of " + std::to_string(plan.size()) +
+                                          " were written before the failure, the others are as they were"};
+  for (size_t i = 0; i < plan.size(); ++i)
+    out << "row " << plan[i].row << ": " << targets[i] << "  channel " << plan[i].stamp.channelId
+        << ", sub-channel " << plan[i].stamp.subChannelId << ", app-id " << plan[i].stamp.appId << "\n";
   out << "batch: " << written << " stamped " << (written == 1 ? "copy" : "copies") << " of " << templateCopy
       << " written to " << folder << "\n";
   return kExitDone;
+}
+
+// A folder's entries by name (UTF-8); folders end in "/". Raises ToolError
+// kExitCannotRead when `folder` is not a folder that can be listed.
+std::vector<std::string> folderEntries(const std::string& folder) {
+  std::error_code error;
+  std::vector<std::string> names;
+  std::filesystem::directory_iterator entries(pathOf(folder), error);
+  for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+    std::error_code typeError;
+    names.push_back(utf8Of(entries->path().filename()) + (entries->is_directory(typeError) ? "/" : ""));
+  }
+  if (error) throw ToolError{kExitCannotRead, "cannot list the folder " + folder};
+  std::ranges::sort(names);
+  return names;
+}
+
+// The entry of `entries` that holds the copy called `output`: the one of that
+// very name, else one that differs in the case of A-Z only (as Windows finds
+// it); entries.size() when there is none.
+size_t entryOfCopy(const std::vector<std::string>& entries, const std::string& output) {
+  const auto exact = std::ranges::find(entries, output);
+  if (exact != entries.end()) return size_t(exact - entries.begin());
+  const auto folded = std::ranges::find_if(entries, [&](const std::string& e) { return equalsIgnoringAsciiCase(e, output); });
+  return size_t(folded - entries.begin());
+}
+
+// What is wrong with one published copy (nothing when it agrees); `isSigned`
+// tells whether it carries a signature, once it has been read as an executable.
+std::vector<std::string> auditCopy(const std::string& path, const BatchCopy& row, const std::vector<uint8_t>* original,
+                                   const ExecutableInfo& originalInfo, std::optional<bool>& isSigned) {
+  ExecutableInfo info;
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = readExecutable(path, info);
+  } catch (const ToolError& failure) {
+    return {failure.message};
+  }
+  isSigned = info.isSigned();
+  std::vector<std::string> faults = stampDifferences(decodeStamp(bytes), row.stamp);
+  if (original != nullptr) {
+    if (const std::string difference = templateDifference(bytes, info, *original, originalInfo); !difference.empty())
+      faults.push_back(difference);
+  }
+  return faults;
+}
+
+int auditCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  const ManifestArguments parsed = parseManifestArguments("audit", arguments, "--dir", false);
+  const std::vector<BatchCopy> rows = readManifestFile(parsed.manifest, "nothing was checked", err);
+  ExecutableInfo originalInfo;
+  std::vector<uint8_t> original;
+  if (!parsed.templateCopy.empty()) original = readExecutable(parsed.templateCopy, originalInfo);
+  std::vector<std::string> entries = folderEntries(parsed.folder);
+  std::vector<bool> named(entries.size(), false);
+
+  size_t differing = 0;
+  for (const BatchCopy& row : rows) {
+    const size_t entry = entryOfCopy(entries, row.output);
+    std::string status;
+    std::vector<std::string> faults;
+    if (entry == entries.size()) {
+      faults = {"there is no such file in " + parsed.folder};
+      status = "MISSING";
+    } else {
+      named[entry] = true;
+      std::optional<bool> isSigned;
+      faults = auditCopy(utf8Of(pathOf(parsed.folder) / pathOf(entries[entry])), row,
+                         parsed.templateCopy.empty() ? nullptr : &original, originalInfo, isSigned);
+      status = faults.empty() ? "agrees" : "DIFFERS";
+      if (isSigned) status += *isSigned ? ", signed" : ", not signed";
+      if (entries[entry] != row.output) status += " (found as " + entries[entry] + ")";
+    }
+    differing += !faults.empty();
+    out << row.output << " (row " << row.row << "): " << status << "\n";
+    for (const std::string& fault : faults) out << "  " << row.output << ": " << fault << "\n";
+  }
+  std::vector<std::string> others;
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (!named[i]) others.push_back(entries[i]);
+  for (const std::string& other : others) out << other << ": not in the manifest\n";
+
+  out << "audit: " << rows.size() << (rows.size() == 1 ? " copy" : " copies") << " in " << parsed.manifest << ", "
+      << rows.size() - differing << " agree" << (rows.size() - differing == 1 ? "s" : "") << ", " << differing
+      << (differing == 1 ? " differs" : " differ");
+  if (!others.empty()) out << "; " << others.size() << " more in " << parsed.folder << " that no row names";
+  out << "\n";
+  return differing == 0 ? kExitDone : kExitAuditDiffers;
 }
 
 const ToolCommand kCommands[] = {
     {"stamp", kStampHelp, stampCommand},
     {"show", kShowHelp, showCommand},
     {"verify", kVerifyHelp, verifyCommand},
-    {"batch", kBatchHelp, batchCommand},
+    {"batch", batchHelp(), batchCommand},
+    {"audit", kAuditHelp, auditCommand},
 };
 
 // Help is asked for by --help or -h anywhere before "--": what follows "--"
@@ -402,7 +556,7 @@ std::variant<std::vector<BatchCopy>, std::vector<std::string>> readBatchManifest
   std::vector<std::string> faults;
   if (records.empty()) return std::vector<std::string>{"the manifest is empty: it needs a header row and rows"};
   size_t outputColumn = 0;
-  const std::vector<const StampField*> columns = manifestColumns(records[0], faults, outputColumn);
+  const std::vector<ManifestColumn> columns = manifestColumns(records[0], faults, outputColumn);
   if (!faults.empty()) return faults;
   if (records.size() == 1) return std::vector<std::string>{"the manifest has a header row but no rows"};
 

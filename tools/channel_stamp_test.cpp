@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "record_file/file_io.h"
 #include "tools/tool_test_support.h"
 #include "tools/tool_support.h"
 
@@ -69,7 +70,7 @@ TEST_F(ChannelStamp, WrongArgumentsNameTheOptionAtFault) {
     EXPECT_EQ(run(c.arguments), kExitUsage) << c.message;
     EXPECT_TRUE(complained(c.message)) << err_.str();
   }
-  for (const char* command : {"stamp", "show", "verify", "batch"}) {
+  for (const char* command : {"stamp", "show", "verify", "batch", "audit"}) {
     EXPECT_EQ(run({command, "--help"}), 0);
     EXPECT_TRUE(printed(std::string("usage: channel_stamp ") + command)) << out_.str();
   }
@@ -222,6 +223,64 @@ TEST_F(ChannelStampBatch, AnyInvalidRowWritesNothingAndEveryFaultIsNamed) {
   }
 }
 
+TEST_F(ChannelStampBatch, AFailedWriteLeavesTheFolderAsItWas) {
+  ASSERT_EQ(batch("output,channel\na.exe,1\n"), 0) << err_.str();
+  const Bytes before = ScratchDirectory::read(out_dir_ + "/a.exe");
+  for (WriteFault fault : {WriteFault::Write, WriteFault::Flush, WriteFault::Replace}) {
+    SCOPED_TRACE(int(fault));
+    setWriteFaultForTesting(fault, 100);
+    EXPECT_EQ(batch("output,channel\nb.exe,2\na.exe,3\n"), kExitCannotWrite);
+    setWriteFaultForTesting(WriteFault::None);
+    EXPECT_TRUE(complained(fault == WriteFault::Write ? "no copy was written" : "0 of 2 were written")) << err_.str();
+    EXPECT_EQ(ScratchDirectory::read(out_dir_ + "/a.exe"), before);
+    EXPECT_FALSE(ScratchDirectory::exists(out_dir_ + "/b.exe"));
+    EXPECT_EQ(folder_.fileCount(), 3u) << "no new file is left behind";
+  }
+}
+
+TEST_F(ChannelStampBatch, ColumnsTakeOptionRecordAndSnakeCaseNamesInAnyLetterCase) {
+  ASSERT_EQ(batch("channel,sub_channel,app_id,output\n1101010001,3,2001,a.exe\n"), 0) << err_.str();
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/a.exe")),
+            (HeaderSettings{.channelId = 1101010001, .subChannelId = 3, .appId = 2001}));
+  ASSERT_EQ(batch("Output,channelId,subChannelId,appId\nb.exe,7,8,9\n"), 0) << err_.str();
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/b.exe")),
+            (HeaderSettings{.channelId = 7, .subChannelId = 8, .appId = 9}));
+  ASSERT_EQ(batch("OUTPUT, Channel_ID ,SUB-CHANNEL,delay_start_seconds,NoCreateShortcut,show_only_first_install_page\n"
+                  "c.exe,1,2,30,yes,on\n"),
+            0)
+      << err_.str();
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/c.exe")),
+            (HeaderSettings{.channelId = 1, .subChannelId = 2, .delayStartSeconds = 30, .noCreateShortcut = true,
+                            .showOnlyFirstInstallPage = true}));
+
+  // Faults name the column as the header spells it.
+  ASSERT_EQ(batch("output,channelId,appId\nd.exe,1,x\n"), kExitBadManifest);
+  EXPECT_TRUE(complained("row 1 (line 2): column appId takes a decimal number")) << err_.str();
+}
+
+TEST_F(ChannelStampBatch, TwoSpellingsOfOneFieldAreARepeatedColumn) {
+  const struct {
+    const char* header;
+    const char* fault;
+  } cases[] = {
+      {"output,channel,sub-channel,subChannelId", "header: column \"subChannelId\" names the same field as column \"sub-channel\""},
+      {"output,channel,SUB_CHANNEL_ID,sub_channel", "header: column \"sub_channel\" names the same field as column \"SUB_CHANNEL_ID\""},
+      {"output,channel_id,channel", "header: column \"channel\" names the same field as column \"channel_id\""},
+      {"Output,channel,output", "header: column \"output\" appears twice"},
+      {"output,channel,App-Id,app-id", "header: column \"app-id\" appears twice"},
+      {"output,channel,subchannel", "header: unknown column \"subchannel\""},
+      {"output,channel,sub channel", "header: unknown column \"sub channel\""},
+      {"output,channel,--silent", "header: unknown column \"--silent\""},
+      {"output,app_id", "header: there is no \"channel\" column"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    EXPECT_EQ(batch(std::string(c.header) + "\na.exe,1,2,3\n"), kExitBadManifest);
+    EXPECT_TRUE(complained(c.fault)) << err_.str();
+    EXPECT_FALSE(ScratchDirectory::exists(out_dir_));
+  }
+}
+
 TEST_F(ChannelStampBatch, ASignedTemplateIsRefusedBeforeAnyCopy) {
   Bytes signedImage = peImage();
   appendCertificate(signedImage, certificateEntry(false));
@@ -230,6 +289,97 @@ TEST_F(ChannelStampBatch, ASignedTemplateIsRefusedBeforeAnyCopy) {
   EXPECT_FALSE(ScratchDirectory::exists(out_dir_));
   EXPECT_EQ(batch("output,channel\na.exe,1\n", {"--force"}), 0) << err_.str();
   EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/a.exe")).channelId, 1);
+}
+
+class ChannelStampAudit : public ChannelStampBatch {
+ protected:
+  static constexpr const char* kManifest = "output,channel,app-id,silent\na.exe,1101010001,2001,yes\nb.exe,7,2001,no\n";
+  void SetUp() override {
+    ChannelStampBatch::SetUp();
+    ASSERT_EQ(batch(kManifest), 0) << err_.str();
+    manifest_ = folder_.path("manifest.csv");
+  }
+  int audit(std::vector<std::string> extra = {}) {
+    std::vector<std::string> arguments = {"audit", manifest_, "--dir", out_dir_};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return run(arguments);
+  }
+  std::string copy(const std::string& name) const { return out_dir_ + "/" + name; }
+  std::string manifest_;
+};
+
+TEST_F(ChannelStampAudit, AFolderAsBatchWroteItAgrees) {
+  ASSERT_EQ(audit({"--template", template_}), 0) << out_.str() << err_.str();
+  EXPECT_TRUE(printed("a.exe (row 1): agrees, not signed\nb.exe (row 2): agrees, not signed\n")) << out_.str();
+  EXPECT_TRUE(printed("audit: 2 copies in " + manifest_ + ", 2 agree, 0 differ\n")) << out_.str();
+
+  // Signed afterwards: still the template's copy, now signed.
+  Bytes signedA = ScratchDirectory::read(copy("a.exe"));
+  appendCertificate(signedA, certificateEntry(false));
+  putDword(signedA, 0x98 + 64, 0xABCD);
+  folder_.write("copies/a.exe", signedA);
+  ASSERT_EQ(audit({"--template", template_}), 0) << out_.str();
+  EXPECT_TRUE(printed("a.exe (row 1): agrees, signed\n")) << out_.str();
+}
+
+TEST_F(ChannelStampAudit, NamesEachCopyAndFieldAtFaultAndWritesNothing) {
+  ASSERT_EQ(run({"stamp", copy("b.exe"), "--channel", "8", "--app-id", "2001", "--silent"}), 0);
+  Bytes body = ScratchDirectory::read(copy("a.exe"));
+  body[0x200] ^= 0xFF;
+  folder_.write("copies/a.exe", body);
+  folder_.write("copies/notes.txt", "x");
+  std::filesystem::create_directory(std::filesystem::path(out_dir_) / "old");
+  const Bytes before = ScratchDirectory::read(copy("b.exe"));
+  const size_t files = folder_.fileCount();
+
+  EXPECT_EQ(audit({"--template", template_}), kExitAuditDiffers);
+  EXPECT_TRUE(printed("a.exe (row 1): DIFFERS, not signed\n"
+                      "  a.exe: differs from the template in 1 byte outside the stamp and the signature, the first "
+                      "at 0x200\n"
+                      "b.exe (row 2): DIFFERS, not signed\n"
+                      "  b.exe: channelId: the copy carries 8, the manifest says 7\n"
+                      "  b.exe: silent: the copy carries yes, the manifest says no\n"
+                      "notes.txt: not in the manifest\n"
+                      "old/: not in the manifest\n"
+                      "audit: 2 copies in " + manifest_ + ", 0 agree, 2 differ; 2 more in " + out_dir_ +
+                      " that no row names\n"))
+      << out_.str();
+  EXPECT_EQ(ScratchDirectory::read(copy("b.exe")), before);
+  EXPECT_EQ(folder_.fileCount(), files) << "audit writes nothing";
+
+  // Without a template only the stamps are compared.
+  EXPECT_EQ(audit(), kExitAuditDiffers);
+  EXPECT_TRUE(printed("a.exe (row 1): agrees")) << out_.str();
+}
+
+TEST_F(ChannelStampAudit, MissingUnreadableAndRenamedCopies) {
+  std::filesystem::remove(std::filesystem::path(copy("a.exe")));
+  folder_.write("copies/b.exe", "not an executable");
+  EXPECT_EQ(audit(), kExitAuditDiffers);
+  EXPECT_TRUE(printed("a.exe (row 1): MISSING\n  a.exe: there is no such file in " + out_dir_ + "\n")) << out_.str();
+  EXPECT_TRUE(printed("b.exe (row 2): DIFFERS\n  b.exe: ")) << out_.str();
+  EXPECT_TRUE(printed("b.exe is not a Windows executable: it has no MS-DOS header")) << out_.str();
+
+  // A copy whose name differs in letter case only is the copy Windows would find.
+  ASSERT_EQ(batch("output,channel\nA.EXE,1\n"), 0);
+  folder_.write("manifest.csv", "output,channel\na.exe,1\n");
+  EXPECT_EQ(audit(), 0) << out_.str();
+  EXPECT_TRUE(printed("a.exe (row 1): agrees, not signed (found as A.EXE)\n")) << out_.str();
+  EXPECT_TRUE(printed("b.exe: not in the manifest\n")) << out_.str();
+}
+
+TEST_F(ChannelStampAudit, ArgumentsManifestAndFolderFaults) {
+  EXPECT_EQ(run({"audit", manifest_}), kExitUsage);
+  EXPECT_TRUE(complained("audit needs --dir DIR")) << err_.str();
+  EXPECT_EQ(audit({"--force"}), kExitUsage);
+  EXPECT_TRUE(complained("unknown option --force")) << err_.str();
+  EXPECT_EQ(run({"audit", manifest_, "--dir", folder_.path("nowhere")}), kExitCannotRead);
+  EXPECT_TRUE(complained("cannot list the folder")) << err_.str();
+  EXPECT_EQ(audit({"--template", folder_.path("missing.exe")}), kExitCannotRead);
+  folder_.write("manifest.csv", "output,channel,colour\na.exe,1,red\n");
+  EXPECT_EQ(audit(), kExitBadManifest);
+  EXPECT_TRUE(complained("unknown column \"colour\"")) << err_.str();
+  EXPECT_TRUE(complained("nothing was checked")) << err_.str();
 }
 
 TEST(OutputNameProblem, PlainFileNamesOnly) {

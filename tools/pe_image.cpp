@@ -9,6 +9,7 @@ constexpr size_t kOptionalHeaderSizeOffset = 16;  // in the COFF header
 constexpr uint16_t kPe32Magic = 0x10B;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
 constexpr uint32_t kCertificateDirectory = 4;
+constexpr size_t kChecksumOffset = 64;  // in the optional header, PE32 and PE32+ alike
 
 // Little-endian reads that report whether the bytes are inside the file.
 class Reader {
@@ -51,11 +52,13 @@ ExecutableInfo inspectExecutable(std::span<const uint8_t> bytes) {
   ExecutableInfo info;
   info.kind = magic == kPe32Magic ? ExecutableInfo::Kind::Pe32 : ExecutableInfo::Kind::Pe32Plus;
   info.peHeaderOffset = peAt;
+  if (optionalSize >= kChecksumOffset + 4) info.checksumOffset = uint32_t(optionalAt + kChecksumOffset);
   // NumberOfRvaAndSizes, then the data directories of 8 bytes each.
   const size_t countAt = optionalAt + (magic == kPe32Magic ? 92 : 108);
   const size_t directoriesAt = countAt + 4;
   const size_t entryAt = directoriesAt + 8 * kCertificateDirectory;
   if (entryAt + 8 > optionalAt + optionalSize || file.dword(countAt) <= kCertificateDirectory) return info;
+  info.certificateEntryOffset = uint32_t(entryAt);
   info.certificateTableOffset = file.dword(entryAt);
   info.certificateTableSize = file.dword(entryAt + 4);
   return info;

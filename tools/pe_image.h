@@ -12,6 +12,11 @@ struct ExecutableInfo {
   Kind kind = Kind::NotExecutable;
   std::string problem;  // why the file is NotExecutable; empty otherwise
   uint32_t peHeaderOffset = 0;  // e_lfanew: where "PE\0\0" stands
+  // Where the two header fields that signing rewrites stand, 0 when the
+  // optional header is too short to hold them: the CheckSum (4 bytes) and
+  // data directory 4 (8 bytes).
+  uint32_t checksumOffset = 0;
+  uint32_t certificateEntryOffset = 0;
   // Data directory 4, the certificate table: a file offset and a size.
   uint32_t certificateTableOffset = 0;
   uint32_t certificateTableSize = 0;

@@ -13,6 +13,8 @@ TEST(InspectExecutable, FindsTheCertificateTableOfPe32AndPe32Plus) {
     ExecutableInfo info = inspectExecutable(image);
     EXPECT_EQ(info.kind, plus ? ExecutableInfo::Kind::Pe32Plus : ExecutableInfo::Kind::Pe32) << info.problem;
     EXPECT_EQ(info.peHeaderOffset, 0x80u);
+    EXPECT_EQ(info.checksumOffset, 0x98u + 64);
+    EXPECT_EQ(info.certificateEntryOffset, certificateEntry(plus));
     EXPECT_FALSE(info.isSigned());
 
     appendCertificate(image, certificateEntry(plus));

@@ -60,6 +60,35 @@ const StampField* findStampField(std::string_view name) {
   return nullptr;
 }
 
+namespace {
+
+// "sub-channel" -> "sub_channel", "subChannelId" -> "sub_channel_id".
+std::string snakeCase(std::string_view name) {
+  std::string snake;
+  for (char c : name) {
+    if (c == '-') snake += '_';
+    else if (c >= 'A' && c <= 'Z') snake += std::string("_") + asciiLower(c);
+    else snake += c;
+  }
+  return snake;
+}
+
+}  // namespace
+
+std::vector<std::string> columnNames(const StampField& field) {
+  std::vector<std::string> names;
+  for (std::string name : {std::string(field.name), std::string(field.label), snakeCase(field.name), snakeCase(field.label)})
+    if (std::ranges::find(names, name) == names.end()) names.push_back(std::move(name));
+  return names;
+}
+
+const StampField* findStampFieldByColumn(std::string_view column) {
+  for (const StampField& field : kFields)
+    for (const std::string& name : columnNames(field))
+      if (equalsIgnoringAsciiCase(column, name)) return &field;
+  return nullptr;
+}
+
 const StampField* fieldOfSelfTestCode(int code) {
   for (const StampField& field : kFields)
     if (field.selfTestCode == code) return &field;

@@ -32,6 +32,15 @@ std::span<const StampField> stampFields();
 // The field called `name`, or nullptr.
 const StampField* findStampField(std::string_view name);
 
+// The names a batch manifest's column may give `field`: its option name
+// ("sub-channel"), its name in listings ("subChannelId") and both in snake case
+// ("sub_channel", "sub_channel_id"), each once, in that order.
+std::vector<std::string> columnNames(const StampField& field);
+
+// The field a manifest column called `column` names (any of columnNames,
+// ignoring the case of A-Z), or nullptr.
+const StampField* findStampFieldByColumn(std::string_view column);
+
 // The field whose difference gives self-test code `code` (1..15), or nullptr.
 const StampField* fieldOfSelfTestCode(int code);
 

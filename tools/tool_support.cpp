@@ -26,6 +26,16 @@ std::string toUtf8(std::u16string_view text) {
   }
 }
 
+std::string hexText(uint32_t value) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string text;
+  do {
+    text.insert(text.begin(), digits[value % 16]);
+    value /= 16;
+  } while (value != 0);
+  return "0x" + text;
+}
+
 std::vector<uint8_t> readInputFile(const std::string& path) {
   FileReadResult file = readWholeFile(toUtf16(path));
   if (file.status == FileReadStatus::Missing) throw ToolError{kExitCannotRead, "there is no file " + path};

@@ -19,6 +19,7 @@ enum ToolExit : int {
   kExitSigned = 19,       // the copy carries an Authenticode signature and --force was not given
   kExitBadManifest = 20,  // a batch manifest row is invalid; nothing was written
   kExitCannotWrite = 21,  // an output file could not be written; the old one (if any) is unchanged
+  kExitAuditDiffers = 22, // audit: a published copy is missing or differs from its manifest row or template
 };
 
 // A failure of a tool command: what to tell the user and the exit code.
@@ -33,6 +34,9 @@ std::u16string toUtf16(std::string_view utf8);
 
 // UTF-16 text as UTF-8; lone surrogates become U+FFFD.
 std::string toUtf8(std::u16string_view text);
+
+// `value` in hexadecimal for messages: "0x1C".
+std::string hexText(uint32_t value);
 
 // The whole file at the UTF-8 `path`. Raises ToolError kExitCannotRead,
 // naming the path, when it is missing or cannot be read whole.

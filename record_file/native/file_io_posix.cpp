@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "record_file/file_io.h"
@@ -19,6 +20,16 @@ std::string nativePath(std::u16string_view path) {
   std::u16string terminated(path);
   try {
     WideToUtf8 converted(terminated.c_str());
+    return converted.get();
+  } catch (const CAtlException&) {
+    return {};
+  }
+}
+
+// The UTF-8 path as UTF-16; empty when it cannot be converted.
+std::u16string widePath(const std::string& path) {
+  try {
+    Utf8ToWide converted(path.c_str(), -1);
     return converted.get();
   } catch (const CAtlException&) {
     return {};
@@ -91,24 +102,50 @@ FileReadResult readWholeFile(std::u16string_view path) {
   });
 }
 
-bool replaceFileContents(std::u16string_view path, std::span<const uint8_t> bytes) {
+std::u16string writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes, bool flush) {
   std::string target = nativePath(path);
-  if (target.empty()) return false;
+  if (target.empty()) return {};
   // A file this process may not write is not replaced, as opening it for
   // writing would fail.
-  if (::access(target.c_str(), W_OK) != 0 && errno != ENOENT) return false;
+  if (::access(target.c_str(), W_OK) != 0 && errno != ENOENT) return {};
   std::string temporary;
   FileDescriptor file(createSibling(target, temporary));
-  if (!file.valid()) return false;
+  if (!file.valid()) return {};
   // The new file keeps the permissions of the one it replaces.
   struct stat old;
   bool written = (::stat(target.c_str(), &old) != 0 || ::fchmod(file.get(), old.st_mode & 07777) == 0) &&
                  writeAll(file.get(), bytes.data(), bytes.size()) &&
-                 writeFaultForTesting() != WriteFault::Flush && ::fsync(file.get()) == 0 && file.close() &&
-                 writeFaultForTesting() != WriteFault::Replace && ::rename(temporary.c_str(), target.c_str()) == 0;
-  if (!written) {
+                 (!flush || (writeFaultForTesting() != WriteFault::Flush && ::fsync(file.get()) == 0)) &&
+                 file.close();
+  std::u16string name = written ? widePath(temporary) : std::u16string();
+  if (name.empty()) {
     file.close();
     ::unlink(temporary.c_str());
   }
-  return written;
+  return name;
 }
+
+// One syncfs per file system that holds new files: the whole file system is
+// flushed at once, instead of a journal commit per file.
+bool flushNewFiles(const std::vector<std::u16string>& newFiles) {
+  std::set<dev_t> flushed;
+  for (const std::u16string& newFile : newFiles) {
+    FileDescriptor file(::open(nativePath(newFile).c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info;
+    if (!file.valid() || ::fstat(file.get(), &info) != 0) return false;
+    if (flushed.contains(info.st_dev)) continue;
+    if (::syncfs(file.get()) != 0) return false;
+    flushed.insert(info.st_dev);
+  }
+  return true;
+}
+
+bool putNewFileInPlace(const std::u16string& newFile, std::u16string_view target) {
+  const std::string name = nativePath(newFile);
+  if (writeFaultForTesting() != WriteFault::Replace && ::rename(name.c_str(), nativePath(target).c_str()) == 0)
+    return true;
+  ::unlink(name.c_str());
+  return false;
+}
+
+void deleteNewFile(const std::u16string& newFile) { ::unlink(nativePath(newFile).c_str()); }
