@@ -67,8 +67,9 @@ std::vector<StandInStart> readStarts(const std::wstring& log) {
     std::wstringstream stream(wideFromUtf8(line));
     std::wstring field;
     while (std::getline(stream, field, L'\t')) fields.push_back(field);
-    if (fields.size() != 5) continue;  // a line still being written
-    result.push_back({fields[0], DWORD(std::stoul(fields[1])), fields[3], fields[4]});
+    if (fields.size() != 9) continue;  // a line still being written
+    result.push_back({fields[0], DWORD(std::stoul(fields[1])), fields[3], fields[4], DWORD(std::stoul(fields[5])),
+                      WORD(std::stoul(fields[6])), fields[7], std::stoll(fields[8])});
   }
   return result;
 }
@@ -177,10 +178,10 @@ std::wstring LauncherE2E::stampedLauncher(int32_t channelId, int32_t appId) {
   return copy;
 }
 
-std::wstring LauncherE2E::placeStandIn(const wchar_t* fileName, const std::wstring& directory) {
+std::wstring LauncherE2E::placeStandIn(const wchar_t* fileName, const std::wstring& directory, const wchar_t* build) {
   CreateDirectoryW(directory.c_str(), nullptr);
   const std::wstring target = directory + L"\\" + fileName;
-  EXPECT_TRUE(CopyFileW(testProgram(fileName).c_str(), target.c_str(), FALSE));
+  EXPECT_TRUE(CopyFileW(testProgram(build != nullptr ? build : fileName).c_str(), target.c_str(), FALSE));
   return target;
 }
 

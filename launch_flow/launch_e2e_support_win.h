@@ -32,6 +32,10 @@ struct StandInStart {
   DWORD processId = 0;
   std::wstring commandLine;
   std::wstring directory;  // its current directory at the start
+  DWORD startupFlags = 0;  // dwFlags of the start-up record it was given
+  WORD showWindow = 0;     // wShowWindow of that record
+  std::wstring console;    // "none", "windowless" or "window"
+  long long localTimeOffsetMinutes = 0;  // its local time minus UTC
 };
 
 // A program built into the test programs' folder (tests/programs).
@@ -113,8 +117,10 @@ class LauncherE2E : public testing::Test {
   // A copy of channel_launcher.exe stamped with `channelId` and `appId`.
   std::wstring stampedLauncher(int32_t channelId, int32_t appId);
 
-  // Copies a stand-in into `directory` (created when missing); returns its path.
-  std::wstring placeStandIn(const wchar_t* fileName, const std::wstring& directory);
+  // Copies a stand-in into `directory` (created when missing) as `fileName`;
+  // returns its path. `build` names the test program to copy when it is not
+  // `fileName` itself (e.g. "console\\HalvexSoftMgr.exe").
+  std::wstring placeStandIn(const wchar_t* fileName, const std::wstring& directory, const wchar_t* build = nullptr);
 
   std::vector<StandInStart> starts() const { return readStarts(log_); }
 
