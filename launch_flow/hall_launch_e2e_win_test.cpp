@@ -22,6 +22,7 @@ using namespace std::chrono_literals;
 constexpr wchar_t kManagerArguments[] = L" /action=showdetail_download /parent=user1204 /softdetailid=8033";
 constexpr wchar_t kBoxText[] = L"\u542f\u52a8\u5931\u8d25\uff0c\u8bf7\u4e0b\u8f7dLudora\u5927\u5385";
 constexpr wchar_t kBoxCaption[] = L"Ludora\u5927\u5385";
+constexpr wchar_t kOkInChinese[] = L"\u786e\u5b9a";  // 确定
 constexpr int32_t kSoftwareManagerChannel = 1101010001;
 
 class HallLaunchE2E : public LauncherE2E {
@@ -144,8 +145,41 @@ std::vector<std::wstring> staticTexts(HWND box) {
   return texts;
 }
 
+// The controls of a message box that the user sees: its buttons, and the icon
+// controls that hold an icon (Wine keeps an empty icon control in every box).
+struct BoxControls {
+  std::vector<HWND> buttons;
+  int icons = 0;
+};
+
+BOOL CALLBACK collectBoxControl(HWND child, LPARAM context) {
+  auto* controls = reinterpret_cast<BoxControls*>(context);
+  if (!IsWindowVisible(child)) return TRUE;
+  wchar_t className[64] = {};
+  GetClassNameW(child, className, 64);
+  if (lstrcmpiW(className, L"Button") == 0) controls->buttons.push_back(child);
+  const bool iconControl = (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+  if (lstrcmpiW(className, L"Static") == 0 && iconControl && SendMessageW(child, STM_GETICON, 0, 0) != 0)
+    ++controls->icons;
+  return TRUE;
+}
+
+BoxControls boxControls(HWND box) {
+  BoxControls controls;
+  EnumChildWindows(box, collectBoxControl, reinterpret_cast<LPARAM>(&controls));
+  return controls;
+}
+
+// A button's label without its accelerator mark.
+std::wstring buttonLabel(HWND button) {
+  std::wstring label = windowText(button);
+  std::erase(label, L'&');
+  return label;
+}
+
 // Runs `launcher` in `workingDirectory` to its download message box, checks the
-// box, presses OK and returns the trace lines once the launcher has ended.
+// box (its caption, its text, one OK button and no icon), presses the button
+// and returns the trace lines once the launcher has ended.
 TraceLines runToTheDownloadBox(const std::wstring& launcher, const std::wstring& workingDirectory) {
   TraceCapture capture;
   EXPECT_TRUE(capture.start(L"\"" + launcher + L"\"", workingDirectory));
@@ -154,8 +188,16 @@ TraceLines runToTheDownloadBox(const std::wstring& launcher, const std::wstring&
   if (box == nullptr) return capture.lines();
   EXPECT_EQ(windowText(box), kBoxCaption);
   EXPECT_EQ(staticTexts(box), std::vector<std::wstring>{kBoxText});
+  const BoxControls controls = boxControls(box);
+  EXPECT_EQ(controls.icons, 0) << "the box shows an icon";
+  EXPECT_EQ(controls.buttons.size(), 1u) << "the box has other buttons than OK";
   EXPECT_FALSE(capture.exitCode().has_value());  // the box holds the launcher
-  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(box, IDOK)));
+  if (controls.buttons.size() != 1) return capture.lines();  // the capture ends the launcher
+  const HWND ok = controls.buttons.front();
+  EXPECT_EQ(GetDlgCtrlID(ok), IDOK);
+  // "OK", or its text in the Chinese locale the tests run in.
+  EXPECT_TRUE(buttonLabel(ok) == L"OK" || buttonLabel(ok) == kOkInChinese) << printableLine(windowText(ok));
+  PostMessageW(ok, BM_CLICK, 0, 0);
   EXPECT_TRUE(capture.waitForExit(30s));
   EXPECT_EQ(capture.exitCode(), 0u);
   return capture.lines();
