@@ -287,6 +287,34 @@ TEST_F(ThroughSoftwareManager, UnquotedUninstallValueKeepsItsDriveLetter) {
   EXPECT_EQ(started.directory, manager);
 }
 
+// The manager starts like a program the user started: the system's default
+// window placement and show state (an empty start-up record), and, being a
+// background helper, no console window: a console program is given a console
+// without a window. Checked with the manager built both ways.
+TEST_F(ThroughSoftwareManager, ManagerStartsWithTheDefaultStartupRecordAndNoConsoleWindow) {
+  const struct {
+    const wchar_t* build;
+    const wchar_t* console;
+  } cases[] = {
+      {L"HalvexSoftMgr.exe", L"none"},
+      {L"console\\HalvexSoftMgr.exe", L"windowless"},
+  };
+  const std::wstring manager = root_ + L"Halvex \u7ba1\u5bb6";
+  setRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue, L"\"" + manager + L"\\Uninst.exe\"");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(printableLine(c.build));
+    placeStandIn(L"HalvexSoftMgr.exe", manager, c.build);
+    deleteRegistryValue(HKEY_CURRENT_USER, kHallKey, kHallValue);
+    const StandInStart started = runAndExpectManagerThenHall(2001, L"ludora://ENTERAPP APPID:2001");
+    EXPECT_EQ(started.startupFlags, 0u) << "the start-up record asks for something";
+    EXPECT_EQ(started.showWindow, 0u);
+    EXPECT_EQ(started.console, c.console);
+    EXPECT_EQ(started.directory, manager);
+    endStandIns();
+    DeleteFileW(log_.c_str());
+  }
+}
+
 TEST_F(ThroughSoftwareManager, MissingOrEmptyUninstallValueStartsTheManagerByName) {
   // Found by the system's search in the launcher's current directory, and started there.
   placeStandIn(L"HalvexSoftMgr.exe", workingDirectory_);
