@@ -24,6 +24,8 @@ constexpr wchar_t kBoxText[] = L"\u542f\u52a8\u5931\u8d25\uff0c\u8bf7\u4e0b\u8f7
 constexpr wchar_t kBoxCaption[] = L"Ludora\u5927\u5385";
 constexpr wchar_t kOkInChinese[] = L"\u786e\u5b9a";  // 确定
 constexpr int32_t kSoftwareManagerChannel = 1101010001;
+// The manager's uninstall key as either registry view names it.
+constexpr wchar_t kNativeUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\HalvexMgr";
 
 class HallLaunchE2E : public LauncherE2E {
  protected:
@@ -310,6 +312,56 @@ TEST_F(ThroughSoftwareManager, ManagerStartsWithTheDefaultStartupRecordAndNoCons
     EXPECT_EQ(started.showWindow, 0u);
     EXPECT_EQ(started.console, c.console);
     EXPECT_EQ(started.directory, manager);
+    endStandIns();
+    DeleteFileW(log_.c_str());
+  }
+}
+
+// The 32-bit launcher reads the manager's uninstall value from the 32-bit
+// registry view (WOW6432Node) alone: a manager named only in the 64-bit view,
+// or in the per-user registry, is not started.
+TEST_F(ThroughSoftwareManager, UninstallValueComesFromThe32BitViewOnly) {
+  const std::wstring manager32 = root_ + L"Halvex 32-bit";
+  const std::wstring manager64 = root_ + L"Halvex 64-bit";
+  const std::wstring managerPerUser = root_ + L"Halvex per-user";
+  for (const std::wstring& folder : {manager32, manager64, managerPerUser}) placeStandIn(L"HalvexSoftMgr.exe", folder);
+  placeStandIn(L"HalvexSoftMgr.exe", workingDirectory_);  // what a start by bare name finds
+  const auto uninstaller = [](const std::wstring& folder) { return L"\"" + folder + L"\\Uninst.exe\""; };
+  // Every value this test sets goes again at its end, however it ends.
+  struct ClearedValues {
+    ClearedValues() { clear(); }
+    ~ClearedValues() { clear(); }
+    static void clear() {
+      deleteRegistryValue(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, KEY_WOW64_64KEY);
+      deleteRegistryValue(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, KEY_WOW64_32KEY);
+      deleteRegistryValue(HKEY_CURRENT_USER, kNativeUninstallKey, kUninstallValue);
+      deleteRegistryValue(HKEY_CURRENT_USER, kUninstallKey, kUninstallValue);
+    }
+  } cleared;
+  setRegistryString(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, uninstaller(manager64), KEY_WOW64_64KEY);
+  setRegistryString(HKEY_CURRENT_USER, kNativeUninstallKey, kUninstallValue, uninstaller(managerPerUser));
+  setRegistryString(HKEY_CURRENT_USER, kUninstallKey, kUninstallValue, uninstaller(managerPerUser));
+  for (bool in32BitView : {true, false}) {
+    SCOPED_TRACE(in32BitView ? "a value in both views" : "a value in the 64-bit view only");
+    if (in32BitView)
+      setRegistryString(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, uninstaller(manager32),
+                        KEY_WOW64_32KEY);
+    else
+      deleteRegistryValue(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, KEY_WOW64_32KEY);
+    // The two views really hold different values (a 64-bit prefix).
+    ASSERT_EQ(registryString(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, KEY_WOW64_64KEY),
+              uninstaller(manager64));
+    ASSERT_EQ(registryString(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, KEY_WOW64_32KEY),
+              in32BitView ? uninstaller(manager32) : L"");
+    deleteRegistryValue(HKEY_CURRENT_USER, kHallKey, kHallValue);
+    const StandInStart started = runAndExpectManagerThenHall(2001, L"ludora://ENTERAPP APPID:2001");
+    if (in32BitView) {
+      EXPECT_EQ(started.commandLine, L"\"" + manager32 + L"\\HalvexSoftMgr.exe\"" + kManagerArguments);
+      EXPECT_EQ(started.directory, manager32);
+    } else {
+      EXPECT_EQ(started.commandLine, std::wstring(L"HalvexSoftMgr.exe") + kManagerArguments);
+      EXPECT_EQ(started.directory, workingDirectory_);
+    }
     endStandIns();
     DeleteFileW(log_.c_str());
   }

@@ -51,12 +51,34 @@ std::string readFileBytes(const std::wstring& path) {
 
 bool pathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void setRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value) {
-  ASSERT_EQ(RegSetKeyValueW(root, key, name, REG_SZ, value.c_str(), DWORD((value.size() + 1) * sizeof(wchar_t))),
+void setRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value,
+                       REGSAM view) {
+  HKEY opened = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &opened, nullptr),
             ERROR_SUCCESS);
+  const LSTATUS status = RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                        DWORD((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(opened);
+  ASSERT_EQ(status, ERROR_SUCCESS);
 }
 
-void deleteRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name) { RegDeleteKeyValueW(root, key, name); }
+void deleteRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_SET_VALUE | view, &opened) != ERROR_SUCCESS) return;
+  RegDeleteValueW(opened, name);
+  RegCloseKey(opened);
+}
+
+std::wstring registryString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return {};
+  wchar_t value[MAX_PATH] = {};
+  DWORD type = 0;
+  DWORD bytes = sizeof value - sizeof(wchar_t);  // room for a terminator the value may lack
+  const LSTATUS status = RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
+  RegCloseKey(opened);
+  return status == ERROR_SUCCESS && type == REG_SZ ? value : L"";
+}
 
 std::vector<StandInStart> readStarts(const std::wstring& log) {
   std::vector<StandInStart> result;

@@ -59,9 +59,13 @@ std::string readFileBytes(const std::wstring& path);
 
 bool pathExists(const std::wstring& path);
 
-// Sets a REG_SZ value, creating the key; a failure fails the test.
-void setRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value);
-void deleteRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name);
+// Sets a REG_SZ value, creating the key; a failure fails the test. `view` is
+// 0 (the test program's own registry view), KEY_WOW64_32KEY or KEY_WOW64_64KEY.
+void setRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value,
+                       REGSAM view = 0);
+void deleteRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view = 0);
+// The REG_SZ value in `view`; empty when there is none.
+std::wstring registryString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view = 0);
 
 // The whole lines of the stand-in log at `log` (a line still being written is left out).
 std::vector<StandInStart> readStarts(const std::wstring& log);
