@@ -290,6 +290,8 @@ enum class Cache {
   OldFilesOnly,
   RecentHiddenAmongOld,
   FutureFileAmongOld,
+  RecentSystemFileAmongOld,
+  RecentFileListedAfterManyOld,  // 300 old files, then the recent one
   FileInItsPlace,  // "GPUCache" is a file; the launcher's own folder holds a fresh file
 };
 
@@ -307,7 +309,8 @@ void prepareCache(const Hall& hall, Cache cache) {
     CreateDirectoryW((hall.cache + L"\\index-dir").c_str(), nullptr);
     writeFileAt(hall.cache + L"\\index-dir\\the-real-index", "fresh", now);
   }
-  if (cache == Cache::OldFilesOnly || cache == Cache::RecentHiddenAmongOld || cache == Cache::FutureFileAmongOld) {
+  if (cache == Cache::OldFilesOnly || cache == Cache::RecentHiddenAmongOld || cache == Cache::FutureFileAmongOld ||
+      cache == Cache::RecentSystemFileAmongOld) {
     // Thirty days and an hour old, older, and a hidden one: none counts.
     writeFileAt(hall.cache + L"\\data_0", "old", now - 30 * kDay - kHour);
     writeFileAt(hall.cache + L"\\data_1", "old", now - 400 * kDay);
@@ -316,6 +319,20 @@ void prepareCache(const Hall& hall, Cache cache) {
   if (cache == Cache::RecentHiddenAmongOld)
     writeFileAt(hall.cache + L"\\f_000001", "recent", now - 29 * kDay - 23 * kHour, FILE_ATTRIBUTE_HIDDEN);
   if (cache == Cache::FutureFileAmongOld) writeFileAt(hall.cache + L"\\f_000002", "future", now + kDay);
+  if (cache == Cache::RecentSystemFileAmongOld) {
+    const std::wstring recent = hall.cache + L"\\f_000003";
+    writeFileAt(recent, "recent", now - kHour, FILE_ATTRIBUTE_SYSTEM);
+    ASSERT_EQ(GetFileAttributesW(recent.c_str()) & FILE_ATTRIBUTE_SYSTEM, DWORD(FILE_ATTRIBUTE_SYSTEM))
+        << "the system attribute did not hold";
+  }
+  if (cache == Cache::RecentFileListedAfterManyOld) {
+    for (int i = 0; i < 300; ++i)
+      writeFileAt(hall.cache + L"\\data_" + decimal(1000 + i).substr(1), "old", now - 31 * kDay - i * kHour);
+    writeFileAt(hall.cache + L"\\zz_recent", "recent", now - kHour);
+    const std::vector<std::wstring> listed = folderNames(hall.cache);
+    ASSERT_EQ(listed.size(), 301u);
+    ASSERT_EQ(listed.back(), L"zz_recent") << "the recent file is not listed last";
+  }
 }
 
 TEST_F(InstallChannelE2E, CacheFolderDecidesWhetherTheChannelIsRecorded) {
@@ -332,6 +349,9 @@ TEST_F(InstallChannelE2E, CacheFolderDecidesWhetherTheChannelIsRecorded) {
       {"old files only", Cache::OldFilesOnly, INT32_MIN, true, Recording::Written},
       {"a recent hidden file among old ones", Cache::RecentHiddenAmongOld, 1234, false, Recording::Skipped},
       {"a file from the future among old ones", Cache::FutureFileAmongOld, 1234, true, Recording::Skipped},
+      {"a recent system file among old ones", Cache::RecentSystemFileAmongOld, 1234, false, Recording::Skipped},
+      {"a recent file listed after 300 old ones", Cache::RecentFileListedAfterManyOld, 1234, true,
+       Recording::Skipped},
       {"a file where the cache folder belongs", Cache::FileInItsPlace, INT32_MAX, false, Recording::Written},
   };
   int index = 0;
