@@ -20,6 +20,7 @@
 #include "common/wide_win.h"
 #include "launch_flow/launch_e2e_support_win.h"
 #include "record_file/channel_record_file.h"
+#include "tests/support/local_time_win.h"
 #include "tests/support/trace_capture_win.h"
 
 namespace {
@@ -371,6 +372,43 @@ TEST_F(InstallChannelE2E, CacheFolderDecidesWhetherTheChannelIsRecorded) {
     } else {
       EXPECT_FALSE(pathExists(hall.directory + L"\\config")) << "the record folder was made";
     }
+  }
+}
+
+// ---- Far from UTC ----
+
+// File times are UTC, and so must be the "now" they are compared with: in a
+// time zone 14 hours ahead of UTC a local "now" would make a file of 29 days
+// and 23 hours look older than 30 days, and 12 hours behind UTC a file of 30
+// days and an hour would look recent. ctest runs this once under
+// TZ=Etc/GMT-14 (UTC+14) and once under TZ=Etc/GMT+12 (UTC-12); the launcher
+// and the hall it starts inherit the zone.
+class InstallChannelFarFromUtc : public InstallChannelE2E {};
+
+TEST_F(InstallChannelFarFromUtc, RecentUseIsJudgedInUtc) {
+  const long long offset = localTimeOffsetMinutes();
+  if (offset > -120 && offset < 120)
+    GTEST_SKIP() << "needs a time zone two hours or more from UTC (TZ=Etc/GMT-14 or TZ=Etc/GMT+12)";
+  const struct {
+    const char* name;
+    uint64_t age;
+    Recording recording;
+  } cases[] = {
+      {"29 days and 23 hours old", 30 * kDay - kHour, Recording::Skipped},
+      {"30 days and an hour old", 30 * kDay + kHour, Recording::Written},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Hall hall = makeHall(L"zone " + decimal(++index), false);
+    CreateDirectoryW((hall.parent + L"xwv_cache").c_str(), nullptr);
+    CreateDirectoryW(hall.cache.c_str(), nullptr);
+    writeFileAt(hall.cache + L"\\data_0", "cache", currentFileTime() - c.age);
+    expectTrace(launch(hall, 1234), 1234, c.recording);
+    expectHallStarted(hall, hall.cache);
+    EXPECT_EQ(pathExists(hall.record), c.recording == Recording::Written);
+    for (const StandInStart& start : readStarts(hall.log))
+      EXPECT_EQ(start.localTimeOffsetMinutes, offset) << "the hall ran in another time zone than the test";
   }
 }
 

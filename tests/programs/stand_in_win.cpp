@@ -1,5 +1,6 @@
 #include "tests/programs/stand_in_win.h"
 
+#include "tests/support/local_time_win.h"
 #include "tests/support/utf8_win.h"
 
 #include <cwchar>
@@ -54,23 +55,6 @@ const wchar_t* consoleState() {
   if (output == INVALID_HANDLE_VALUE) return L"none";
   CloseHandle(output);
   return GetConsoleWindow() != nullptr ? L"window" : L"windowless";
-}
-
-long long fileTimeValue(const SYSTEMTIME& time) {
-  FILETIME file{};
-  SystemTimeToFileTime(&time, &file);
-  return (static_cast<long long>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
-}
-
-// Local time minus UTC in whole minutes, as this process sees its time zone.
-long long localTimeOffsetMinutes() {
-  SYSTEMTIME local{};
-  SYSTEMTIME utc{};
-  GetLocalTime(&local);
-  GetSystemTime(&utc);
-  const long long difference = fileTimeValue(local) - fileTimeValue(utc);
-  constexpr long long kMinute = 600'000'000;  // in 100 ns
-  return (difference + (difference < 0 ? -kMinute / 2 : kMinute / 2)) / kMinute;
 }
 
 LRESULT CALLBACK hallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
