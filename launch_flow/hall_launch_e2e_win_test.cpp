@@ -22,7 +22,10 @@ using namespace std::chrono_literals;
 constexpr wchar_t kManagerArguments[] = L" /action=showdetail_download /parent=user1204 /softdetailid=8033";
 constexpr wchar_t kBoxText[] = L"\u542f\u52a8\u5931\u8d25\uff0c\u8bf7\u4e0b\u8f7dLudora\u5927\u5385";
 constexpr wchar_t kBoxCaption[] = L"Ludora\u5927\u5385";
+constexpr wchar_t kOkInChinese[] = L"\u786e\u5b9a";  // 确定
 constexpr int32_t kSoftwareManagerChannel = 1101010001;
+// The manager's uninstall key as either registry view names it.
+constexpr wchar_t kNativeUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\HalvexMgr";
 
 class HallLaunchE2E : public LauncherE2E {
  protected:
@@ -144,8 +147,41 @@ std::vector<std::wstring> staticTexts(HWND box) {
   return texts;
 }
 
+// The controls of a message box that the user sees: its buttons, and the icon
+// controls that hold an icon (Wine keeps an empty icon control in every box).
+struct BoxControls {
+  std::vector<HWND> buttons;
+  int icons = 0;
+};
+
+BOOL CALLBACK collectBoxControl(HWND child, LPARAM context) {
+  auto* controls = reinterpret_cast<BoxControls*>(context);
+  if (!IsWindowVisible(child)) return TRUE;
+  wchar_t className[64] = {};
+  GetClassNameW(child, className, 64);
+  if (lstrcmpiW(className, L"Button") == 0) controls->buttons.push_back(child);
+  const bool iconControl = (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+  if (lstrcmpiW(className, L"Static") == 0 && iconControl && SendMessageW(child, STM_GETICON, 0, 0) != 0)
+    ++controls->icons;
+  return TRUE;
+}
+
+BoxControls boxControls(HWND box) {
+  BoxControls controls;
+  EnumChildWindows(box, collectBoxControl, reinterpret_cast<LPARAM>(&controls));
+  return controls;
+}
+
+// A button's label without its accelerator mark.
+std::wstring buttonLabel(HWND button) {
+  std::wstring label = windowText(button);
+  std::erase(label, L'&');
+  return label;
+}
+
 // Runs `launcher` in `workingDirectory` to its download message box, checks the
-// box, presses OK and returns the trace lines once the launcher has ended.
+// box (its caption, its text, one OK button and no icon), presses the button
+// and returns the trace lines once the launcher has ended.
 TraceLines runToTheDownloadBox(const std::wstring& launcher, const std::wstring& workingDirectory) {
   TraceCapture capture;
   EXPECT_TRUE(capture.start(L"\"" + launcher + L"\"", workingDirectory));
@@ -154,8 +190,16 @@ TraceLines runToTheDownloadBox(const std::wstring& launcher, const std::wstring&
   if (box == nullptr) return capture.lines();
   EXPECT_EQ(windowText(box), kBoxCaption);
   EXPECT_EQ(staticTexts(box), std::vector<std::wstring>{kBoxText});
+  const BoxControls controls = boxControls(box);
+  EXPECT_EQ(controls.icons, 0) << "the box shows an icon";
+  EXPECT_EQ(controls.buttons.size(), 1u) << "the box has other buttons than OK";
   EXPECT_FALSE(capture.exitCode().has_value());  // the box holds the launcher
-  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(box, IDOK)));
+  if (controls.buttons.size() != 1) return capture.lines();  // the capture ends the launcher
+  const HWND ok = controls.buttons.front();
+  EXPECT_EQ(GetDlgCtrlID(ok), IDOK);
+  // "OK", or its text in the Chinese locale the tests run in.
+  EXPECT_TRUE(buttonLabel(ok) == L"OK" || buttonLabel(ok) == kOkInChinese) << printableLine(windowText(ok));
+  PostMessageW(ok, BM_CLICK, 0, 0);
   EXPECT_TRUE(capture.waitForExit(30s));
   EXPECT_EQ(capture.exitCode(), 0u);
   return capture.lines();
@@ -243,6 +287,92 @@ TEST_F(ThroughSoftwareManager, UnquotedUninstallValueKeepsItsDriveLetter) {
   const std::wstring path = manager + L"\\HalvexSoftMgr.exe";
   EXPECT_EQ(started.commandLine, (spaced ? L"\"" + path + L"\"" : path) + kManagerArguments);
   EXPECT_EQ(started.directory, manager);
+}
+
+// The manager starts like a program the user started: the system's default
+// window placement and show state (an empty start-up record), and, being a
+// background helper, no console window: a console program is given a console
+// without a window. Checked with the manager built both ways.
+TEST_F(ThroughSoftwareManager, ManagerStartsWithTheDefaultStartupRecordAndNoConsoleWindow) {
+  const struct {
+    const wchar_t* build;
+    const wchar_t* console;
+  } cases[] = {
+      {L"HalvexSoftMgr.exe", L"none"},
+      {L"console\\HalvexSoftMgr.exe", L"windowless"},
+  };
+  const std::wstring manager = root_ + L"Halvex \u7ba1\u5bb6";
+  setRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue, L"\"" + manager + L"\\Uninst.exe\"");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(printableLine(c.build));
+    placeStandIn(L"HalvexSoftMgr.exe", manager, c.build);
+    deleteRegistryValue(HKEY_CURRENT_USER, kHallKey, kHallValue);
+    const StandInStart started = runAndExpectManagerThenHall(2001, L"ludora://ENTERAPP APPID:2001");
+    EXPECT_EQ(started.startupFlags, 0u) << "the start-up record asks for something";
+    EXPECT_EQ(started.showWindow, 0u);
+    EXPECT_EQ(started.console, c.console);
+    EXPECT_EQ(started.directory, manager);
+    endStandIns();
+    DeleteFileW(log_.c_str());
+  }
+}
+
+// The 32-bit launcher reads the manager's uninstall value from the 32-bit
+// registry view (WOW6432Node) alone: a manager named only in the 64-bit view,
+// or in the per-user registry, is not started.
+TEST_F(ThroughSoftwareManager, UninstallValueComesFromThe32BitViewOnly) {
+  const std::wstring manager32 = root_ + L"Halvex 32-bit";
+  const std::wstring manager64 = root_ + L"Halvex 64-bit";
+  const std::wstring managerPerUser = root_ + L"Halvex per-user";
+  for (const std::wstring& folder : {manager32, manager64, managerPerUser}) placeStandIn(L"HalvexSoftMgr.exe", folder);
+  placeStandIn(L"HalvexSoftMgr.exe", workingDirectory_);  // what a start by bare name finds
+  const auto uninstaller = [](const std::wstring& folder) { return L"\"" + folder + L"\\Uninst.exe\""; };
+  // Every value this test sets goes again at its end, however it ends.
+  struct ClearedValues {
+    ClearedValues() { clear(); }
+    ~ClearedValues() { clear(); }
+    static void clear() {
+      deleteRegistryValue(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, KEY_WOW64_64KEY);
+      deleteRegistryValue(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, KEY_WOW64_32KEY);
+      deleteRegistryValue(HKEY_CURRENT_USER, kNativeUninstallKey, kUninstallValue);
+      deleteRegistryValue(HKEY_CURRENT_USER, kUninstallKey, kUninstallValue);
+    }
+  } cleared;
+  setRegistryString(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, uninstaller(manager64), KEY_WOW64_64KEY);
+  setRegistryString(HKEY_CURRENT_USER, kNativeUninstallKey, kUninstallValue, uninstaller(managerPerUser));
+  setRegistryString(HKEY_CURRENT_USER, kUninstallKey, kUninstallValue, uninstaller(managerPerUser));
+  for (bool in32BitView : {true, false}) {
+    SCOPED_TRACE(in32BitView ? "a value in both views" : "a value in the 64-bit view only");
+    if (in32BitView)
+      setRegistryString(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, uninstaller(manager32),
+                        KEY_WOW64_32KEY);
+    else
+      deleteRegistryValue(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, KEY_WOW64_32KEY);
+    // The two views really hold different values (a 64-bit prefix).
+    ASSERT_EQ(registryString(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, KEY_WOW64_64KEY),
+              uninstaller(manager64));
+    ASSERT_EQ(registryString(HKEY_LOCAL_MACHINE, kNativeUninstallKey, kUninstallValue, KEY_WOW64_32KEY),
+              in32BitView ? uninstaller(manager32) : L"");
+    deleteRegistryValue(HKEY_CURRENT_USER, kHallKey, kHallValue);
+    if (in32BitView) {
+      const StandInStart started = runAndExpectManagerThenHall(2001, L"ludora://ENTERAPP APPID:2001");
+      EXPECT_EQ(started.commandLine, L"\"" + manager32 + L"\\HalvexSoftMgr.exe\"" + kManagerArguments);
+      EXPECT_EQ(started.directory, manager32);
+    } else {
+      // No value in its view: no manager at all, not the 64-bit one, the
+      // per-user one or one found by its bare name. The wait still runs and
+      // ends at the test's own hall window.
+      OwnHallWindow window;
+      const TraceLines lines = run(stampedLauncher(kSoftwareManagerChannel, 2001));
+      EXPECT_EQ(lines, joined({{startupLine(2001, kSoftwareManagerChannel), kSeparatorLine, L"1101010001",
+                                L"1101010001"},
+                               pollLines(1)}))
+          << shown(lines);
+      EXPECT_TRUE(startsAfterWaiting(0).empty()) << shown(starts());
+    }
+    endStandIns();
+    DeleteFileW(log_.c_str());
+  }
 }
 
 // A HalvexSoftMgr.exe beside the launcher or in its current directory is

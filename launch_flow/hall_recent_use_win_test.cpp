@@ -92,6 +92,33 @@ TEST_F(HallCache, OneRecentHiddenFileAmongOldOnesAnswersYes) {
   EXPECT_EQ(hallUsedRecently(parent_), 1);
 }
 
+TEST_F(HallCache, OneRecentSystemFileAmongOldOnesAnswersYes) {
+  makeCache();
+  const uint64_t now = nowValue();
+  for (int i = 0; i < 5; ++i) makeFile(cache() + L"\\old" + std::to_wstring(i), now - kRecentUseWindow * 2);
+  const std::wstring recent = cache() + L"\\recent";
+  makeFile(recent, now - 36'000'000'000ull, FILE_ATTRIBUTE_SYSTEM);
+  ASSERT_NE(GetFileAttributesW(recent.c_str()) & FILE_ATTRIBUTE_SYSTEM, 0u) << "the system attribute did not hold";
+  EXPECT_EQ(hallUsedRecently(parent_), 1);
+}
+
+// Hundreds of old files before the recent one: the listing is read to its end.
+TEST_F(HallCache, OneRecentFileListedAfterManyOldOnesAnswersYes) {
+  makeCache();
+  const uint64_t now = nowValue();
+  for (int i = 0; i < 300; ++i) makeFile(cache() + L"\\old" + std::to_wstring(1000 + i), now - kRecentUseWindow * 2);
+  makeFile(cache() + L"\\zz_recent", now);
+  std::wstring last;
+  WIN32_FIND_DATAW found{};
+  const HANDLE listing = FindFirstFileW((cache() + L"\\*").c_str(), &found);
+  ASSERT_NE(listing, INVALID_HANDLE_VALUE);
+  do last = found.cFileName;
+  while (FindNextFileW(listing, &found));
+  FindClose(listing);
+  ASSERT_EQ(last, L"zz_recent") << "the recent file is not listed last";
+  EXPECT_EQ(hallUsedRecently(parent_), 1);
+}
+
 TEST_F(HallCache, WindowEdgeIsExactToTheInterval) {
   makeCache();
   const uint64_t written = 133'000'000'000'000'000ull;

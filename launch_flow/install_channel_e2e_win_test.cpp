@@ -20,6 +20,7 @@
 #include "common/wide_win.h"
 #include "launch_flow/launch_e2e_support_win.h"
 #include "record_file/channel_record_file.h"
+#include "tests/support/local_time_win.h"
 #include "tests/support/trace_capture_win.h"
 
 namespace {
@@ -266,6 +267,8 @@ enum class Cache {
   OldFilesOnly,
   RecentHiddenAmongOld,
   FutureFileAmongOld,
+  RecentSystemFileAmongOld,
+  RecentFileListedAfterManyOld,  // 300 old files, then the recent one
   FileInItsPlace,  // "GPUCache" is a file; the launcher's own folder holds a fresh file
 };
 
@@ -283,7 +286,8 @@ void prepareCache(const Hall& hall, Cache cache) {
     CreateDirectoryW((hall.cache + L"\\index-dir").c_str(), nullptr);
     writeFileAt(hall.cache + L"\\index-dir\\the-real-index", "fresh", now);
   }
-  if (cache == Cache::OldFilesOnly || cache == Cache::RecentHiddenAmongOld || cache == Cache::FutureFileAmongOld) {
+  if (cache == Cache::OldFilesOnly || cache == Cache::RecentHiddenAmongOld || cache == Cache::FutureFileAmongOld ||
+      cache == Cache::RecentSystemFileAmongOld) {
     // Thirty days and an hour old, older, and a hidden one: none counts.
     writeFileAt(hall.cache + L"\\data_0", "old", now - 30 * kDay - kHour);
     writeFileAt(hall.cache + L"\\data_1", "old", now - 400 * kDay);
@@ -292,6 +296,20 @@ void prepareCache(const Hall& hall, Cache cache) {
   if (cache == Cache::RecentHiddenAmongOld)
     writeFileAt(hall.cache + L"\\f_000001", "recent", now - 29 * kDay - 23 * kHour, FILE_ATTRIBUTE_HIDDEN);
   if (cache == Cache::FutureFileAmongOld) writeFileAt(hall.cache + L"\\f_000002", "future", now + kDay);
+  if (cache == Cache::RecentSystemFileAmongOld) {
+    const std::wstring recent = hall.cache + L"\\f_000003";
+    writeFileAt(recent, "recent", now - kHour, FILE_ATTRIBUTE_SYSTEM);
+    ASSERT_EQ(GetFileAttributesW(recent.c_str()) & FILE_ATTRIBUTE_SYSTEM, DWORD(FILE_ATTRIBUTE_SYSTEM))
+        << "the system attribute did not hold";
+  }
+  if (cache == Cache::RecentFileListedAfterManyOld) {
+    for (int i = 0; i < 300; ++i)
+      writeFileAt(hall.cache + L"\\data_" + decimal(1000 + i).substr(1), "old", now - 31 * kDay - i * kHour);
+    writeFileAt(hall.cache + L"\\zz_recent", "recent", now - kHour);
+    const std::vector<std::wstring> listed = folderNames(hall.cache);
+    ASSERT_EQ(listed.size(), 301u);
+    ASSERT_EQ(listed.back(), L"zz_recent") << "the recent file is not listed last";
+  }
 }
 
 TEST_F(InstallChannelE2E, CacheFolderDecidesWhetherTheChannelIsRecorded) {
@@ -308,6 +326,9 @@ TEST_F(InstallChannelE2E, CacheFolderDecidesWhetherTheChannelIsRecorded) {
       {"old files only", Cache::OldFilesOnly, INT32_MIN, true, Recording::Written},
       {"a recent hidden file among old ones", Cache::RecentHiddenAmongOld, 1234, false, Recording::Skipped},
       {"a file from the future among old ones", Cache::FutureFileAmongOld, 1234, true, Recording::Skipped},
+      {"a recent system file among old ones", Cache::RecentSystemFileAmongOld, 1234, false, Recording::Skipped},
+      {"a recent file listed after 300 old ones", Cache::RecentFileListedAfterManyOld, 1234, true,
+       Recording::Skipped},
       {"a file where the cache folder belongs", Cache::FileInItsPlace, INT32_MAX, false, Recording::Written},
   };
   int index = 0;
@@ -327,6 +348,43 @@ TEST_F(InstallChannelE2E, CacheFolderDecidesWhetherTheChannelIsRecorded) {
     } else {
       EXPECT_FALSE(pathExists(hall.directory + L"\\config")) << "the record folder was made";
     }
+  }
+}
+
+// ---- Far from UTC ----
+
+// File times are UTC, and so must be the "now" they are compared with: in a
+// time zone 14 hours ahead of UTC a local "now" would make a file of 29 days
+// and 23 hours look older than 30 days, and 12 hours behind UTC a file of 30
+// days and an hour would look recent. ctest runs this once under
+// TZ=Etc/GMT-14 (UTC+14) and once under TZ=Etc/GMT+12 (UTC-12); the launcher
+// and the hall it starts inherit the zone.
+class InstallChannelFarFromUtc : public InstallChannelE2E {};
+
+TEST_F(InstallChannelFarFromUtc, RecentUseIsJudgedInUtc) {
+  const long long offset = localTimeOffsetMinutes();
+  if (offset > -120 && offset < 120)
+    GTEST_SKIP() << "needs a time zone two hours or more from UTC (TZ=Etc/GMT-14 or TZ=Etc/GMT+12)";
+  const struct {
+    const char* name;
+    uint64_t age;
+    Recording recording;
+  } cases[] = {
+      {"29 days and 23 hours old", 30 * kDay - kHour, Recording::Skipped},
+      {"30 days and an hour old", 30 * kDay + kHour, Recording::Written},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Hall hall = makeHall(L"zone " + decimal(++index), false);
+    CreateDirectoryW((hall.parent + L"xwv_cache").c_str(), nullptr);
+    CreateDirectoryW(hall.cache.c_str(), nullptr);
+    writeFileAt(hall.cache + L"\\data_0", "cache", currentFileTime() - c.age);
+    expectTrace(launch(hall, 1234), 1234, c.recording);
+    expectHallStarted(hall, hall.cache);
+    EXPECT_EQ(pathExists(hall.record), c.recording == Recording::Written);
+    for (const StandInStart& start : readStarts(hall.log))
+      EXPECT_EQ(start.localTimeOffsetMinutes, offset) << "the hall ran in another time zone than the test";
   }
 }
 

@@ -70,12 +70,34 @@ void writeFileAt(const std::wstring& path, const std::string& bytes, uint64_t la
 
 void writeFile(const std::wstring& path, const std::string& bytes) { writeFileAt(path, bytes, currentFileTime()); }
 
-void setRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value) {
-  ASSERT_EQ(RegSetKeyValueW(root, key, name, REG_SZ, value.c_str(), DWORD((value.size() + 1) * sizeof(wchar_t))),
+void setRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value,
+                       REGSAM view) {
+  HKEY opened = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &opened, nullptr),
             ERROR_SUCCESS);
+  const LSTATUS status = RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                        DWORD((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(opened);
+  ASSERT_EQ(status, ERROR_SUCCESS);
 }
 
-void deleteRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name) { RegDeleteKeyValueW(root, key, name); }
+void deleteRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_SET_VALUE | view, &opened) != ERROR_SUCCESS) return;
+  RegDeleteValueW(opened, name);
+  RegCloseKey(opened);
+}
+
+std::wstring registryString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return {};
+  wchar_t value[MAX_PATH] = {};
+  DWORD type = 0;
+  DWORD bytes = sizeof value - sizeof(wchar_t);  // room for a terminator the value may lack
+  const LSTATUS status = RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
+  RegCloseKey(opened);
+  return status == ERROR_SUCCESS && type == REG_SZ ? value : L"";
+}
 
 std::vector<StandInStart> readStarts(const std::wstring& log) {
   std::vector<StandInStart> result;
@@ -86,8 +108,9 @@ std::vector<StandInStart> readStarts(const std::wstring& log) {
     std::wstringstream stream(wideFromUtf8(line));
     std::wstring field;
     while (std::getline(stream, field, L'\t')) fields.push_back(field);
-    if (fields.size() != 5) continue;  // a line still being written
-    result.push_back({fields[0], DWORD(std::stoul(fields[1])), fields[3], fields[4]});
+    if (fields.size() != 9) continue;  // a line still being written
+    result.push_back({fields[0], DWORD(std::stoul(fields[1])), fields[3], fields[4], DWORD(std::stoul(fields[5])),
+                      WORD(std::stoul(fields[6])), fields[7], std::stoll(fields[8])});
   }
   return result;
 }
@@ -196,10 +219,10 @@ std::wstring LauncherE2E::stampedLauncher(int32_t channelId, int32_t appId) {
   return copy;
 }
 
-std::wstring LauncherE2E::placeStandIn(const wchar_t* fileName, const std::wstring& directory) {
+std::wstring LauncherE2E::placeStandIn(const wchar_t* fileName, const std::wstring& directory, const wchar_t* build) {
   CreateDirectoryW(directory.c_str(), nullptr);
   const std::wstring target = directory + L"\\" + fileName;
-  EXPECT_TRUE(CopyFileW(testProgram(fileName).c_str(), target.c_str(), FALSE));
+  EXPECT_TRUE(CopyFileW(testProgram(build != nullptr ? build : fileName).c_str(), target.c_str(), FALSE));
   return target;
 }
 

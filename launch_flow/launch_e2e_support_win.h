@@ -32,6 +32,10 @@ struct StandInStart {
   DWORD processId = 0;
   std::wstring commandLine;
   std::wstring directory;  // its current directory at the start
+  DWORD startupFlags = 0;  // dwFlags of the start-up record it was given
+  WORD showWindow = 0;     // wShowWindow of that record
+  std::wstring console;    // "none", "windowless" or "window"
+  long long localTimeOffsetMinutes = 0;  // its local time minus UTC
 };
 
 // A program built into the test programs' folder (tests/programs).
@@ -69,9 +73,13 @@ void writeFileAt(const std::wstring& path, const std::string& bytes, uint64_t la
 // The same, last written now.
 void writeFile(const std::wstring& path, const std::string& bytes);
 
-// Sets a REG_SZ value, creating the key; a failure fails the test.
-void setRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value);
-void deleteRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name);
+// Sets a REG_SZ value, creating the key; a failure fails the test. `view` is
+// 0 (the test program's own registry view), KEY_WOW64_32KEY or KEY_WOW64_64KEY.
+void setRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& value,
+                       REGSAM view = 0);
+void deleteRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view = 0);
+// The REG_SZ value in `view`; empty when there is none.
+std::wstring registryString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view = 0);
 
 // The whole lines of the stand-in log at `log` (a line still being written is left out).
 std::vector<StandInStart> readStarts(const std::wstring& log);
@@ -127,8 +135,10 @@ class LauncherE2E : public testing::Test {
   // A copy of channel_launcher.exe stamped with `channelId` and `appId`.
   std::wstring stampedLauncher(int32_t channelId, int32_t appId);
 
-  // Copies a stand-in into `directory` (created when missing); returns its path.
-  std::wstring placeStandIn(const wchar_t* fileName, const std::wstring& directory);
+  // Copies a stand-in into `directory` (created when missing) as `fileName`;
+  // returns its path. `build` names the test program to copy when it is not
+  // `fileName` itself (e.g. "console\\HalvexSoftMgr.exe").
+  std::wstring placeStandIn(const wchar_t* fileName, const std::wstring& directory, const wchar_t* build = nullptr);
 
   std::vector<StandInStart> starts() const { return readStarts(log_); }
 

@@ -33,5 +33,9 @@ std::wstring headerFailureTraceLine(std::string_view step, uint32_t code, std::w
 // the system's text for it (may be empty).
 std::wstring systemFunctionFailureTraceLine(std::string_view call, uint32_t code, std::wstring_view systemText);
 
-// The trace line of a run that ends with kExitOutOfMemory or kExitUnexpectedError.
+// The trace line of a run that ends with kExitOutOfMemory, as a constant:
+// writing it needs no memory. Null-terminated.
+inline constexpr std::u16string_view kOutOfMemoryTraceLine = u"launcher stopped: out of memory\r\n";
+
+// The trace line of a run that ends with kExitUnexpectedError: "launcher stopped: " and `what`.
 std::wstring failureTraceLine(std::string_view what);

@@ -1,7 +1,8 @@
 // channel_launcher.exe end to end under Wine: stamped copies under chosen
 // names and folders, run with real command lines; the start-up trace line,
 // the self-test exit codes and what happens when the program's own file
-// cannot be read.
+// cannot be read. The launcher's entry once more, built with an allocator
+// that fails on request: how a run that fails inside ends.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "launch_flow/launch_e2e_support_win.h"
 #include "launch_flow/startup.h"
 #include "launch_flow/startup_e2e_support_win.h"
 #include "tests/support/trace_capture_win.h"
@@ -182,6 +184,97 @@ TEST_F(LauncherStartup, AnUnreadableOwnFileEndsTheRunWithoutAnyMode) {
                                     0),
             0u)
       << printable(run.lines.front());
+}
+
+// ---- Runs that fail inside ----
+
+// The launcher's entry and libraries with one allocation made to fail
+// (tests/programs/failing_allocation_win.cpp), run in self-test mode.
+struct FailingRun {
+  std::vector<std::wstring> lines;  // without the allocator's own line
+  DWORD exitCode = 0xFFFFFFFF;
+  bool failed = false;     // the run came as far as the failing allocation
+  bool afterStartupLine = false;  // and had written its start-up line by then
+};
+
+FailingRun runFailingAt(unsigned long allocation, const wchar_t* failure) {
+  SetEnvironmentVariableW(L"CHANNEL_TEST_FAILING_ALLOCATION", decimal(allocation).c_str());
+  SetEnvironmentVariableW(L"CHANNEL_TEST_ALLOCATION_FAILURE", failure);
+  const Finished run = runToExit(testProgram(L"launcher_failing_allocation.exe"), L"TestDosHeaderAttribute MiniType=0");
+  SetEnvironmentVariableW(L"CHANNEL_TEST_FAILING_ALLOCATION", nullptr);
+  SetEnvironmentVariableW(L"CHANNEL_TEST_ALLOCATION_FAILURE", nullptr);
+  FailingRun result;
+  result.exitCode = run.exitCode;
+  const std::wstring marker = L"failing allocation " + decimal(allocation) + L"\r\n";
+  for (const std::wstring& line : run.lines) {
+    if (line == marker) {
+      result.failed = true;
+      result.afterStartupLine = !result.lines.empty();
+    } else {
+      result.lines.push_back(line);
+    }
+  }
+  return result;
+}
+
+// Wherever memory runs out, in start-up or in the self-test, the run ends with
+// 101 and one line saying so, after the start-up line when that was written.
+TEST(LauncherRunFailure, MemoryRunningOutAnywhereEndsTheRunWith101) {
+  const std::wstring outOfMemory = L"launcher stopped: out of memory\r\n";
+  int inStartup = 0;
+  int afterStartup = 0;
+  unsigned long allocation = 1;
+  for (; allocation <= 500; ++allocation) {
+    const FailingRun run = runFailingAt(allocation, L"memory");
+    if (!run.failed) break;  // the run made fewer allocations
+    SCOPED_TRACE("allocation " + std::to_string(allocation));
+    EXPECT_EQ(run.exitCode, DWORD(kExitOutOfMemory));
+    if (run.afterStartupLine) {
+      ++afterStartup;
+      EXPECT_EQ(run.lines, (std::vector<std::wstring>{startupTraceLine(0, 0), outOfMemory}));
+    } else {
+      ++inStartup;
+      EXPECT_EQ(run.lines, std::vector<std::wstring>{outOfMemory});
+    }
+  }
+  EXPECT_LE(allocation, 500u) << "the run never ended without a failure";
+  EXPECT_GT(inStartup, 0) << "no allocation failed in start-up";
+  EXPECT_GT(afterStartup, 0) << "no allocation failed after it";
+}
+
+// Memory that stays short, so that reporting the failure cannot allocate
+// either: still 101 and the same line, never the runtime's abort (exit 3).
+TEST(LauncherRunFailure, MemoryThatStaysShortStillEndsTheRunWith101) {
+  const std::wstring outOfMemory = L"launcher stopped: out of memory\r\n";
+  unsigned long allocation = 1;
+  for (; allocation <= 500; ++allocation) {
+    const FailingRun run = runFailingAt(allocation, L"memory-onwards");
+    if (!run.failed) break;
+    SCOPED_TRACE("allocations from " + std::to_string(allocation));
+    EXPECT_EQ(run.exitCode, DWORD(kExitOutOfMemory));
+    ASSERT_FALSE(run.lines.empty());
+    EXPECT_EQ(run.lines.back(), outOfMemory);
+  }
+  EXPECT_GT(allocation, 1u) << "no allocation failed";
+  EXPECT_LE(allocation, 500u) << "the run never ended without a failure";
+}
+
+// Any other error ends the run with 102 and its description.
+TEST(LauncherRunFailure, AnyOtherErrorEndsTheRunWith102AndItsDescription) {
+  const struct {
+    const wchar_t* failure;
+    const wchar_t* line;
+  } cases[] = {
+      {L"error", L"launcher stopped: the test's own failure\r\n"},
+      {L"unknown", L"launcher stopped: unknown error\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(printable(c.failure));
+    const FailingRun run = runFailingAt(1, c.failure);
+    EXPECT_TRUE(run.failed);
+    EXPECT_EQ(run.exitCode, DWORD(kExitUnexpectedError));
+    EXPECT_EQ(run.lines, std::vector<std::wstring>{c.line});
+  }
 }
 
 }  // namespace

@@ -33,6 +33,8 @@ TEST(StartupTrace, FailureLinesNameTheCallTheCodeAndTheSystemText) {
             L"launcher stopped: a system function is missing, GetProcAddress(shell32.dll, #165) failed with error "
             L"127\r\n");
   EXPECT_EQ(failureTraceLine("out of memory"), L"launcher stopped: out of memory\r\n");
+  EXPECT_EQ(kOutOfMemoryTraceLine, u"launcher stopped: out of memory\r\n");
+  EXPECT_EQ(kOutOfMemoryTraceLine.data()[kOutOfMemoryTraceLine.size()], u'\0');
 }
 
 }  // namespace

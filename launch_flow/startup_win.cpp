@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/system_functions_win.h"
+#include "common/wide_win.h"
 #include "launch_flow/startup.h"
 #include "launch_settings/header_reader_win.h"
 #include "launch_settings/launch_settings_win.h"
@@ -38,7 +39,11 @@ void runStartup() {
   OutputDebugStringW(startupTraceLine(gProcessSettings.appId, gProcessSettings.channelId).c_str());
 }
 
-int reportRunFailure(std::exception_ptr failure) {
+namespace {
+
+// The line and exit code for `failure`. Building the line may itself run out
+// of memory (std::bad_alloc passes on).
+int describeRunFailure(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
   } catch (const HeaderReadError& error) {
@@ -48,12 +53,23 @@ int reportRunFailure(std::exception_ptr failure) {
     OutputDebugStringW(systemFunctionFailureTraceLine(error.call(), error.code(), systemErrorText(error.code())).c_str());
     return kExitSystemFunctionMissing;
   } catch (const std::bad_alloc&) {
-    OutputDebugStringW(failureTraceLine("out of memory").c_str());
-    return kExitOutOfMemory;
+    throw;
   } catch (const std::exception& error) {
     OutputDebugStringW(failureTraceLine(error.what()).c_str());
   } catch (...) {
     OutputDebugStringW(failureTraceLine("unknown error").c_str());
   }
   return kExitUnexpectedError;
+}
+
+}  // namespace
+
+int reportRunFailure(std::exception_ptr failure) {
+  try {
+    return describeRunFailure(failure);
+  } catch (const std::bad_alloc&) {
+    // A constant line: memory may still be short, so nothing is allocated here.
+    OutputDebugStringW(as_wcstr(kOutOfMemoryTraceLine.data()));
+    return kExitOutOfMemory;
+  }
 }

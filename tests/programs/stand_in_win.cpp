@@ -1,5 +1,6 @@
 #include "tests/programs/stand_in_win.h"
 
+#include "tests/support/local_time_win.h"
 #include "tests/support/utf8_win.h"
 
 #include <cwchar>
@@ -37,6 +38,25 @@ unsigned long long unixNanoseconds() {
   return (ticks - 116444736000000000ull) * 100;
 }
 
+// dwFlags and wShowWindow of this program's start-up record, tab-separated.
+std::wstring startupFields() {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  GetStartupInfoW(&startup);
+  return std::to_wstring(startup.dwFlags) + L"\t" + std::to_wstring(startup.wShowWindow);
+}
+
+// A console program started with CREATE_NO_WINDOW has a console (its output
+// opens) but no console window; a GUI program, or a console program started
+// detached, has none.
+const wchar_t* consoleState() {
+  const HANDLE output = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (output == INVALID_HANDLE_VALUE) return L"none";
+  CloseHandle(output);
+  return GetConsoleWindow() != nullptr ? L"window" : L"windowless";
+}
+
 LRESULT CALLBACK hallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_TIMER) {
     DestroyWindow(window);
@@ -54,7 +74,8 @@ LRESULT CALLBACK hallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void logStart(const wchar_t* program) {
   const std::wstring line = std::wstring(program) + L"\t" + std::to_wstring(GetCurrentProcessId()) + L"\t" +
                             std::to_wstring(unixNanoseconds()) + L"\t" + GetCommandLineW() + L"\t" +
-                            currentDirectory() + L"\n";
+                            currentDirectory() + L"\t" + startupFields() + L"\t" + consoleState() + L"\t" +
+                            std::to_wstring(localTimeOffsetMinutes()) + L"\n";
   std::wstring path = environmentText(kLogVariable);
   if (path.empty()) path = moduleDirectory() + L"stand_in_log.txt";
   // The hall's two starts come within milliseconds of each other, and Wine

@@ -3,6 +3,12 @@
 //
 // Log line (UTF-8, fields separated by tabs, one line per start):
 //   program  process id  start time (ns since 1970, UTC)  command line  current directory
+//   start-up flags  show state  console  local time offset
+// The start-up flags and the show state (decimal) are the dwFlags and
+// wShowWindow of the start-up record the program was given (GetStartupInfoW).
+// The console is "none", "windowless" (a console without a window: what
+// CREATE_NO_WINDOW gives a console program) or "window". The offset is the
+// program's local time minus UTC, in minutes.
 // The log is the file named by CHANNEL_TEST_LOG, else stand_in_log.txt beside
 // the program.
 #pragma once
