@@ -38,7 +38,9 @@ HallLaunchPlatform windowsHallLaunchPlatform() {
     return fromWide(readRegistryPath(HKEY_CURRENT_USER, kHallKey, kHallDirectoryValue));
   };
   platform.combinePath = combinePath;
-  platform.fileExists = [](const std::u16string& path) { return systemFunctions().PathFileExistsW(as_wcstr(path)) != FALSE; };
+  platform.fileExists = [](const std::u16string& path) {
+    return systemFunctions().PathFileExistsW(as_wcstr(path)) != FALSE;
+  };
   platform.recordInstallChannelIfDue = [](const std::u16string& hallDirectory) {
     recordInstallChannelIfDue(std::wstring(as_wview(hallDirectory)));
   };

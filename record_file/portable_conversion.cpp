@@ -93,9 +93,6 @@ size_t decodeUtf8(const uint8_t* bytes, size_t count, char16_t* out, size_t room
   return writer.count();
 }
 
-bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 // Encodes UTF-16 as UTF-8; a character is written whole or not at all, and a
 // surrogate that is not part of a pair becomes U+FFFD.
 size_t encodeUtf8(const char16_t* units, size_t count, uint8_t* out, size_t room) {

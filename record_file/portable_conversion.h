@@ -35,10 +35,14 @@ ConversionResult portableMultiByteToWide(uint32_t codePage, const char* bytes, i
 // codePage bytes, as WideCharToMultiByte(codePage, 0, ..., nullptr, nullptr)
 // does: characters code page 936 lacks become their best fit or '?', lone
 // surrogates become U+FFFD in UTF-8. Counting and failures as above.
+ConversionResult portableWideToMultiByte(uint32_t codePage, const char16_t* wide, int wideCount,
+                                         char* bytes, int byteRoom);
+
 // Decodes the one UTF-8 character at bytes[at] (at < count) as
 // portableMultiByteToWide does: its code point, or U+FFFD for a bad sequence,
 // and moves `at` past the bytes the platform takes for it.
 char32_t decodeUtf8Character(const uint8_t* bytes, size_t count, size_t& at);
 
-ConversionResult portableWideToMultiByte(uint32_t codePage, const char16_t* wide, int wideCount,
-                                         char* bytes, int byteRoom);
+// The two halves of a UTF-16 surrogate pair.
+constexpr bool isHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+constexpr bool isLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }

@@ -64,9 +64,6 @@ void decodeUtf16Le(RecordTextForDisplay& display, std::span<const uint8_t> plain
   if (at < plain.size()) endAt(display, at, plain.size());
 }
 
-bool isHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 // Characters a terminal shows as nothing or as something else, or that change
 // how the text around them shows.
 bool spelledOut(char32_t c) {
