@@ -2,16 +2,15 @@
 
 #include <new>
 
+#include "common/ascii_text.h"
 #include "launch_flow/decimal_text.h"
 #include "launch_flow/path_text.h"
 #include "record_file/channel_record_file.h"
 
 namespace {
 
-std::u16string asciiText(const char* text) { return std::u16string(text, text + std::char_traits<char>::length(text)); }
-
 void traceNotRecorded(const InstallChannelPlatform& platform, const char* reason) {
-  platform.trace(u"Install channel not recorded: " + asciiText(reason) + u"\r\n");
+  platform.trace(u"Install channel not recorded: " + widenAscii(reason) + u"\r\n");
 }
 
 // Loads the record file, sets the channel and writes it back; false when the

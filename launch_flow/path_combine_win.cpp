@@ -1,8 +1,10 @@
 #include "launch_flow/path_combine_win.h"
 
+#include <windows.h>
+
+#include "common/path_limit.h"
 #include "common/system_functions_win.h"
 #include "common/wide_win.h"
-#include "launch_flow/registry_path_win.h"
 
 static_assert(kPathLimit == MAX_PATH, "the shared path limit is the platform's");
 
