@@ -8,8 +8,8 @@
 #   foo_win_test.cpp   Windows-layer unit test -> NAME_win_tests (Windows only, under Wine)
 # Files the convention leaves out, with targets of their own in the folder's
 # CMakeLists.txt: *_main.cpp / *_main_win.cpp (programs), *_fuzz.cpp (fuzz
-# targets), *_bench.cpp (benchmarks), *_e2e_win_test.cpp (end-to-end tests),
-# *_e2e_support_win.cpp (what several end-to-end tests share).
+# targets), *_bench.cpp (benchmarks), *_e2e_win_test.cpp (end-to-end tests).
+# Test support lives apart, in tests/support/<subsystem>/.
 # WIN_TEST_LIBS are linked into NAME_win_tests only: the product binds the
 # system DLLs beyond KERNEL32 at run time (common/system_functions_win.h),
 # while a test may import them to check the product against the platform.
@@ -23,7 +23,7 @@ function(channel_subsystem name)
   set(win_tests "")
   foreach(file IN LISTS all)
     get_filename_component(base ${file} NAME)
-    if(base MATCHES "(_main|_main_win|_fuzz|_bench|_e2e_win_test|_e2e_support_win)\\.cpp$")
+    if(base MATCHES "(_main|_main_win|_fuzz|_bench|_e2e_win_test)\\.cpp$")
       continue()
     elseif(base MATCHES "_win_test\\.cpp$")
       list(APPEND win_tests ${file})

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "launch_flow/hall_window_win.h"
-#include "launch_flow/launch_e2e_support_win.h"
+#include "tests/support/launch_flow/launch_e2e_support_win.h"
 #include "tests/support/trace_capture_win.h"
 
 namespace {

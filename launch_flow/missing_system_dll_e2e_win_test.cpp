@@ -11,7 +11,7 @@
 #include <string>
 
 #include "launch_flow/startup.h"
-#include "launch_flow/startup_e2e_support_win.h"
+#include "tests/support/launch_flow/startup_e2e_support_win.h"
 #include "tests/support/trace_capture_win.h"
 
 namespace {

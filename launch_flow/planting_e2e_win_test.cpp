@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "common/wide_win.h"
-#include "launch_flow/launch_e2e_support_win.h"
+#include "tests/support/launch_flow/launch_e2e_support_win.h"
 #include "record_file/channel_record_file.h"
 #include "tests/support/trace_capture_win.h"
 

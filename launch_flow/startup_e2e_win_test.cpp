@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "common/wide_win.h"
-#include "launch_flow/launch_e2e_support_win.h"
+#include "tests/support/launch_flow/launch_e2e_support_win.h"
 #include "launch_flow/startup.h"
-#include "launch_flow/startup_e2e_support_win.h"
+#include "tests/support/launch_flow/startup_e2e_support_win.h"
 #include "tests/support/trace_capture_win.h"
 
 namespace {

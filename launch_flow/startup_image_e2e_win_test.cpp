@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "launch_flow/startup_e2e_support_win.h"
+#include "tests/support/launch_flow/startup_e2e_support_win.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "launch_settings/command_line.h"
 
-#include "launch_settings/settings_test_support.h"
+#include "tests/support/launch_settings/settings_test_support.h"
 
 #include <gtest/gtest.h>
 

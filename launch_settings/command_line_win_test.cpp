@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/wide_win.h"
-#include "launch_settings/settings_test_support.h"
+#include "tests/support/launch_settings/settings_test_support.h"
 
 namespace {
 

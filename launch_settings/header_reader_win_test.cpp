@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "launch_settings/settings_test_support.h"
-#include "launch_settings/stamp_test_support_win.h"
+#include "tests/support/launch_settings/settings_test_support.h"
+#include "tests/support/launch_settings/stamp_test_support_win.h"
 
 namespace {
 

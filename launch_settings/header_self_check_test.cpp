@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "launch_settings/settings_test_support.h"
+#include "tests/support/launch_settings/settings_test_support.h"
 
 namespace {
 

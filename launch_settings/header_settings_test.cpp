@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "launch_settings/settings_test_support.h"
+#include "tests/support/launch_settings/settings_test_support.h"
 
 namespace {
 

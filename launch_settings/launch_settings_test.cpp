@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "launch_settings/settings_test_support.h"
+#include "tests/support/launch_settings/settings_test_support.h"
 
 namespace {
 

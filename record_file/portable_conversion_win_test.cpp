@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "common/wide_win.h"
-#include "record_file/conversion_samples.h"
+#include "tests/support/record_file/conversion_samples.h"
 #include "record_file/portable_conversion.h"
 
 namespace {

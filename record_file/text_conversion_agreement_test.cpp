@@ -7,7 +7,7 @@
 
 #include <cinttypes>
 
-#include "record_file/conversion_samples.h"
+#include "tests/support/record_file/conversion_samples.h"
 #include "record_file/portable_conversion.h"
 #include "record_file/text_platform.h"
 

@@ -113,7 +113,7 @@ run_copy() {
   shift 2
   echo "   command line: ${copy##*\\}${*:+ $*}"
   status=0
-  (cd "$downloads" && wine_run "$windows_build/tools/trace_capture.exe" --timeout "$timeout" "$copy" "$@") \
+  (cd "$downloads" && wine_run "$windows_build/tests/support/trace_capture.exe" --timeout "$timeout" "$copy" "$@") \
     | sed -e 's/^trace: /   trace | /' -e 's/^exit code: /   exit code: /' || status=$?
 }
 

@@ -5,7 +5,7 @@
 #include "record_file/channel_record_file.h"
 #include "record_file/record_cipher.h"
 #include "tools/record_display.h"
-#include "tools/tool_test_support.h"
+#include "tests/support/tools/tool_test_support.h"
 #include "tools/tool_support.h"
 
 namespace {

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "launch_settings/stamp_test_support_win.h"
+#include "tests/support/launch_settings/stamp_test_support_win.h"
 #include "tests/support/trace_capture_win.h"
 #include "tools/channel_stamp.h"
 #include "tools/stamp_fields.h"
 #include "tools/tool_support.h"
-#include "tools/tool_test_support.h"
+#include "tests/support/tools/tool_test_support.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "record_file/file_io.h"
-#include "tools/tool_test_support.h"
+#include "tests/support/tools/tool_test_support.h"
 #include "tools/tool_support.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/tool_test_support.h"
+#include "tests/support/tools/tool_test_support.h"
 
 namespace {
 

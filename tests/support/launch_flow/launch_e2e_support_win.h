@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "launch_flow/startup_e2e_support_win.h"
+#include "tests/support/launch_flow/startup_e2e_support_win.h"
 
 using TraceLines = std::vector<std::wstring>;
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "launch_settings/header_settings.h"
-#include "launch_settings/stamp_test_support_win.h"
+#include "tests/support/launch_settings/stamp_test_support_win.h"
 
 // channel_launcher.exe, built beside the test program.
 inline std::wstring launcherPath() { return testProgramFolder() + L"channel_launcher.exe"; }

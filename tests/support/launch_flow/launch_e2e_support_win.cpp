@@ -1,4 +1,4 @@
-#include "launch_flow/launch_e2e_support_win.h"
+#include "tests/support/launch_flow/launch_e2e_support_win.h"
 
 #include <algorithm>
 #include <sstream>
