@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/system_functions_win.h"
+#include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "launch_flow/startup.h"
 #include "launch_settings/header_reader_win.h"
@@ -23,8 +24,8 @@ std::wstring systemErrorText(DWORD code) {
   const DWORD length =
       FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result(text ? text : L"", length);
-  LocalFree(text);
+  const UniqueLocal<wchar_t> owned(text);
+  std::wstring result(owned ? owned.get() : L"", length);
   while (!result.empty() && (result.back() == L'\r' || result.back() == L'\n' || result.back() == L' '))
     result.pop_back();
   return result;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 
 inline constexpr int32_t kHresultInvalidArg = static_cast<int32_t>(0x80070057);
 inline constexpr int32_t kHresultOutOfMemory = static_cast<int32_t>(0x8007000E);
@@ -38,6 +39,14 @@ char* wideToGbk(char* byteBuffer, int capacity, const char16_t* wideText);
 
 inline constexpr int kConversionInlineUnits = 128;
 
+// Releases a block that came from calloc.
+struct FreeDeleter {
+  void operator()(void* block) const;
+};
+// A converter's heap block: zero-filled units from calloc, freed with free.
+template <class Unit>
+using ConversionBlock = std::unique_ptr<Unit, FreeDeleter>;
+
 // Makes *slot designate room for count zero-filled units: the inline buffer
 // for up to 128 units, a heap block otherwise (a heap block that is no longer
 // needed is freed; one that grows is replaced, without its contents). Raises
@@ -45,6 +54,11 @@ inline constexpr int kConversionInlineUnits = 128;
 // kHresultOutOfMemory when the heap refuses the block or count exceeds INT_MAX.
 void growConversionBuffer(char16_t** slot, int64_t count, char16_t* inlineBuffer);
 void growConversionBuffer(char** slot, int64_t count, char* inlineBuffer);
+
+// Test seam: while error is not 0, every conversion of the UTF-8 converters
+// into a buffer fails on the calling thread with that platform error code (a
+// size query still answers), as a platform that runs short would. 0 ends it.
+void setConversionFaultForTesting(uint32_t error);
 
 // UTF-8 to UTF-16. byteCount < 0 means the input is NUL-terminated and its
 // length plus the terminator is converted; byteCount 0 gives the empty text.
@@ -54,7 +68,6 @@ void growConversionBuffer(char** slot, int64_t count, char* inlineBuffer);
 class Utf8ToWide {
  public:
   Utf8ToWide(const char* bytes, int byteCount);
-  ~Utf8ToWide();
   Utf8ToWide(const Utf8ToWide&) = delete;
   Utf8ToWide& operator=(const Utf8ToWide&) = delete;
 
@@ -62,8 +75,12 @@ class Utf8ToWide {
   bool usesInlineBuffer() const { return text_ == inline_; }
 
  private:
+  // Designates inline_, heap_'s block or nothing.
   char16_t* text_;
   char16_t inline_[kConversionInlineUnits];
+  // The heap block text_ designates, if any; a constructor that raises
+  // after the block was taken frees it here.
+  ConversionBlock<char16_t> heap_;
 };
 
 // UTF-16 to UTF-8: the NUL-terminated wideText with its terminator. get() is
@@ -72,7 +89,6 @@ class Utf8ToWide {
 class WideToUtf8 {
  public:
   explicit WideToUtf8(const char16_t* wideText);
-  ~WideToUtf8();
   WideToUtf8(const WideToUtf8&) = delete;
   WideToUtf8& operator=(const WideToUtf8&) = delete;
 
@@ -80,6 +96,10 @@ class WideToUtf8 {
   bool usesInlineBuffer() const { return text_ == inline_; }
 
  private:
+  // Designates inline_, heap_'s block or nothing.
   char* text_;
   char inline_[kConversionInlineUnits];
+  // The heap block text_ designates, if any; a constructor that raises
+  // after the block was taken frees it here.
+  ConversionBlock<char> heap_;
 };

@@ -10,6 +10,17 @@ namespace {
 
 constexpr char16_t kSentinel = 0xBEEF;
 
+// The code of the CAtlException that call() raises; 0 when it raises none.
+template <class Call>
+int32_t codeOf(Call call) {
+  try {
+    call();
+  } catch (const CAtlException& e) {
+    return e.m_hr;
+  }
+  return int32_t{0};
+}
+
 TEST(GbkToWide, ConvertsOneCharacterAndTerminatesByTheZeroFill) {
   char16_t buffer[2] = {kSentinel, kSentinel};
   ASSERT_EQ(gbkToWide(buffer, 2, "\xC4\xE3", 2), buffer);
@@ -124,14 +135,6 @@ TEST(GrowConversionBuffer, MovesBetweenInlineAndHeapAndRefusesBadArguments) {
   growConversionBuffer(&slot, 10, inlineBuffer);  // frees the heap block
   EXPECT_EQ(slot, inlineBuffer);
 
-  auto codeOf = [](auto call) {
-    try {
-      call();
-    } catch (const CAtlException& e) {
-      return e.m_hr;
-    }
-    return int32_t{0};
-  };
   EXPECT_EQ(codeOf([&] { growConversionBuffer(&slot, -1, inlineBuffer); }), kHresultInvalidArg);
   EXPECT_EQ(codeOf([&] { growConversionBuffer(&slot, 1, nullptr); }), kHresultInvalidArg);
   EXPECT_EQ(codeOf([&] { growConversionBuffer(static_cast<char16_t**>(nullptr), 1, inlineBuffer); }),
@@ -150,6 +153,28 @@ TEST(ThrowLastError, CarriesThePlatformErrorAsHresult) {
   } catch (const CAtlException& e) {
     EXPECT_EQ(static_cast<uint32_t>(e.m_hr), 0x80070057u);
   }
+}
+
+// A platform conversion that fails once the converter has taken its heap
+// block (at the first attempt, or after the exact size was asked and the block
+// replaced) raises the error; the block must go with the half-built converter,
+// which the leak checker of the sanitizer build reports otherwise.
+TEST(Utf8Converters, AConversionFailingAfterTheBufferGrewRaisesAndLeavesNoBlock) {
+  struct EndFault {
+    ~EndFault() { setConversionFaultForTesting(0); }
+  } endFault;
+  const std::string bytes(300, 'x');
+  const std::u16string wide(300, u'x');
+  for (uint32_t error : {8u /* not enough memory */, 122u /* room too small */}) {
+    SCOPED_TRACE(error);
+    setConversionFaultForTesting(error);
+    const auto expected = static_cast<int32_t>(0x80070000u | error);
+    EXPECT_EQ(codeOf([&] { Utf8ToWide converted(bytes.data(), int(bytes.size())); }), expected);
+    EXPECT_EQ(codeOf([&] { WideToUtf8 converted(wide.c_str()); }), expected);
+    EXPECT_EQ(codeOf([] { Utf8ToWide converted("abc", 3); }), expected) << "inline buffer";
+  }
+  setConversionFaultForTesting(0);
+  EXPECT_EQ(std::u16string(Utf8ToWide(bytes.data(), int(bytes.size())).get()), wide);
 }
 
 }  // namespace
