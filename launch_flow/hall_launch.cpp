@@ -15,8 +15,8 @@ std::u16string hallExecutablePath(const HallLaunchPlatform& platform, const std:
 }
 
 void launchInstalledHall(const HallLaunchPlatform& platform, const std::u16string& hallDirectory,
-                         const std::u16string& hallExecutable, int32_t appId) {
-  platform.recordInstallChannelIfDue(hallDirectory);
+                         const std::u16string& hallExecutable, int32_t channelId, int32_t appId) {
+  platform.recordInstallChannel(hallDirectory, channelId);
   platform.trace(kChannelRecordedTrace);  // whether or not the step wrote the file
   platform.shellStart(hallExecutable, std::u16string(kHallStartParameter));
   if (!waitForHallWindow(platform)) return;
@@ -63,7 +63,7 @@ void runHallLaunch(const HallLaunchPlatform& platform, int32_t channelId, int32_
   const std::u16string hallDirectory = platform.readHallDirectory();
   const std::u16string hallExecutable = hallExecutablePath(platform, hallDirectory);
   if (!hallExecutable.empty() && platform.fileExists(hallExecutable)) {
-    launchInstalledHall(platform, hallDirectory, hallExecutable, appId);
+    launchInstalledHall(platform, hallDirectory, hallExecutable, channelId, appId);
   } else {
     launchWithoutHall(platform, channelId, appId);
   }

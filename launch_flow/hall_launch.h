@@ -35,8 +35,9 @@ struct HallLaunchPlatform {
   // `directory` joined with `fileName`; empty when the result is no usable path.
   std::function<std::u16string(const std::u16string& directory, std::u16string_view fileName)> combinePath;
   std::function<bool(const std::u16string& path)> fileExists;
-  // Records the launcher's channel in the hall's install-channel file when due.
-  std::function<void(const std::u16string& hallDirectory)> recordInstallChannelIfDue;
+  // The install-channel step for the hall in `hallDirectory`: records
+  // `channelId` in the hall's install-channel file when due.
+  std::function<void(const std::u16string& hallDirectory, int32_t channelId)> recordInstallChannel;
   // Shell "open" of `file` with `parameters`, no working directory, shown normally.
   std::function<void(const std::u16string& file, const std::u16string& parameters)> shellStart;
   // One look over the top-level windows: true when the hall's main window is there.

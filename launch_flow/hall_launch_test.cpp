@@ -7,10 +7,15 @@
 #include <vector>
 
 #include "launch_flow/hall_launch.h"
+#include "launch_settings/command_line.h"
+#include "launch_settings/launch_settings.h"
 
 namespace {
 
 using Events = std::vector<std::u16string>;
+
+// Decimal text made independently of the code under test.
+std::u16string ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 // Records every platform call as one text; its answers come from the fields.
 struct FakePlatform {
@@ -43,8 +48,8 @@ struct FakePlatform {
       events.push_back(u"exists " + path);
       return path == existingFile;
     };
-    p.recordInstallChannelIfDue = [this](const std::u16string& directory) {
-      events.push_back(u"record " + directory);
+    p.recordInstallChannel = [this](const std::u16string& directory, int32_t channelId) {
+      events.push_back(u"record " + directory + u"|" + ascii(std::to_string(channelId)));
     };
     p.shellStart = [this](const std::u16string& file, const std::u16string& parameters) {
       events.push_back(u"shell " + file + u"|" + parameters);
@@ -75,9 +80,6 @@ const std::u16string kBox =
 const std::u16string kManagerStart =
     u"start \"C:\\Program Files\\Halvex\\HalvexSoftMgr.exe\" "
     u"/action=showdetail_download /parent=user1204 /softdetailid=8033";
-
-// Decimal text made independently of the code under test.
-std::u16string ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 std::u16string pollLine(int n) { return u"trace 1234567" + ascii(std::to_string(n)) + u"\r\n"; }
 
@@ -112,7 +114,7 @@ const Events kInstalledStart = {
     u"readHall",
     u"combine D:\\Games\\Ludora\\Hall|ludora.exe",
     u"exists D:\\Games\\Ludora\\Hall\\ludora.exe",
-    u"record D:\\Games\\Ludora\\Hall",
+    u"record D:\\Games\\Ludora\\Hall|5",
     kRecorded,
     u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP",
 };
@@ -125,6 +127,34 @@ TEST(HallLaunchInstalled, RecordsStartsWaitsAndStartsAgainWithTheApplication) {
     EXPECT_EQ(fake.events,
               concat({kInstalledStart, waitEvents(k),
                       {u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP APPID:2001"}}));
+  }
+}
+
+// The channel the record step receives is the merged settings' one: the
+// stamp's for a stamped copy, whatever the command line says, and the command
+// line's for an unstamped copy. The application number travels the same way.
+TEST(HallLaunchInstalled, RecordsTheChannelOfTheMergedSettings) {
+  const CommandLineTokens tokens({u"C:\\Downloads\\setup.exe", u"/MainSource=77", u"AppID=12"});
+  const struct {
+    int32_t stampedChannel;
+    std::u16string recorded;
+    std::u16string secondStart;
+  } cases[] = {
+      {1101010001, u"record D:\\Games\\Ludora\\Hall|1101010001", u"ludora://ENTERAPP APPID:9"},
+      {-3, u"record D:\\Games\\Ludora\\Hall|-3", u"ludora://ENTERAPP APPID:9"},
+      {0, u"record D:\\Games\\Ludora\\Hall|77", u"ludora://ENTERAPP APPID:12"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stampedChannel);
+    HeaderSettings header;
+    header.channelId = c.stampedChannel;
+    header.appId = 9;
+    const LaunchSettings settings = mergeLaunchSettings(header, readCommandLineSettings(tokens));
+    FakePlatform fake = installedHall(1);
+    runHallLaunch(fake.platform(), settings.channelId, settings.appId);
+    ASSERT_GE(fake.events.size(), 4u);
+    EXPECT_EQ(fake.events[3], c.recorded);
+    EXPECT_EQ(fake.events.back(), u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|" + c.secondStart);
   }
 }
 

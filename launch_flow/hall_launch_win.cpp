@@ -5,12 +5,13 @@
 
 #include "common/system_functions_win.h"
 #include "common/wide_win.h"
+#include "launch_flow/debug_trace_win.h"
 #include "launch_flow/hall_window_win.h"
+#include "launch_flow/install_channel.h"
 #include "launch_flow/install_channel_win.h"
 #include "launch_flow/path_combine_win.h"
 #include "launch_flow/process_start_win.h"
 #include "launch_flow/registry_path_win.h"
-#include "launch_flow/startup.h"
 
 namespace {
 
@@ -41,8 +42,8 @@ HallLaunchPlatform windowsHallLaunchPlatform() {
   platform.fileExists = [](const std::u16string& path) {
     return systemFunctions().PathFileExistsW(as_wcstr(path)) != FALSE;
   };
-  platform.recordInstallChannelIfDue = [](const std::u16string& hallDirectory) {
-    recordInstallChannelIfDue(std::wstring(as_wview(hallDirectory)));
+  platform.recordInstallChannel = [](const std::u16string& hallDirectory, int32_t channelId) {
+    recordInstallChannelIfDue(windowsInstallChannelPlatform(), hallDirectory, channelId);
   };
   platform.shellStart = [](const std::u16string& file, const std::u16string& parameters) {
     systemFunctions().ShellExecuteW(nullptr, L"open", as_wcstr(file), as_wcstr(parameters), nullptr, SW_SHOWNORMAL);
@@ -60,11 +61,6 @@ HallLaunchPlatform windowsHallLaunchPlatform() {
     return fromWide(readRegistryPath(HKEY_LOCAL_MACHINE, kManagerUninstallKey, kUninstallValue));
   };
   platform.startProcess = startFromCommandLine;
-  platform.trace = [](std::u16string_view line) { OutputDebugStringW(as_wcstr(std::u16string(line))); };
+  platform.trace = writeTraceLine;
   return platform;
-}
-
-void runHallLaunch() {
-  const LaunchSettings& settings = processLaunchSettings();
-  runHallLaunch(windowsHallLaunchPlatform(), settings.channelId, settings.appId);
 }

@@ -4,9 +4,7 @@
 
 #include "launch_flow/hall_launch.h"
 
-// The Windows implementation of every platform operation of the sequence.
+// The Windows implementation of every platform operation of the sequence;
+// the entry runs the sequence over it with the launch settings' channel and
+// application numbers.
 HallLaunchPlatform windowsHallLaunchPlatform();
-
-// Runs the launch sequence for the process-wide settings' channelId and appId
-// with the Windows platform. Returns when the sequence has ended; it reports nothing.
-void runHallLaunch();

@@ -4,12 +4,10 @@
 
 #include "common/system_functions_win.h"
 #include "common/wide_win.h"
+#include "launch_flow/debug_trace_win.h"
 #include "launch_flow/hall_recent_use_win.h"
 #include "launch_flow/install_channel.h"
 #include "launch_flow/path_combine_win.h"
-#include "launch_flow/startup.h"
-
-namespace {
 
 InstallChannelPlatform windowsInstallChannelPlatform() {
   InstallChannelPlatform platform;
@@ -21,13 +19,6 @@ InstallChannelPlatform windowsInstallChannelPlatform() {
   platform.createDirectory = [](const std::u16string& directory) {
     systemFunctions().SHCreateDirectory(nullptr, as_wcstr(directory));
   };
-  platform.trace = [](std::u16string_view line) { OutputDebugStringW(as_wcstr(std::u16string(line))); };
+  platform.trace = writeTraceLine;
   return platform;
-}
-
-}  // namespace
-
-void recordInstallChannelIfDue(const std::wstring& hallDirectory) {
-  recordInstallChannelIfDue(windowsInstallChannelPlatform(), as_u16view(hallDirectory),
-                            processLaunchSettings().channelId);
 }

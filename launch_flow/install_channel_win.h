@@ -1,12 +1,11 @@
-// The install-channel step of the launch sequence, run for an installed hall
-// before its first start.
+// The install-channel step of the launch sequence on Windows: the recent-use
+// check over the hall's cache, path joining, folder creation and the trace.
 #pragma once
 
-#include <string>
+#include "launch_flow/install_channel.h"
 
-// Writes the process-wide channel into "config\original\InsChannel.as" under
-// `hallDirectory` unless the hall's GPU cache shows use within 30 days (see
-// install_channel.h for what is written, traced and kept). Creates the record
-// folder with its parents. May leave the hall's cache directory as the
-// process's current directory.
-void recordInstallChannelIfDue(const std::wstring& hallDirectory);
+// The Windows implementation of every platform operation of the step (see
+// install_channel.h for what is written, traced and kept). The recent-use
+// check may leave the hall's cache directory as the process's current
+// directory; the record folder is created with its parents.
+InstallChannelPlatform windowsInstallChannelPlatform();

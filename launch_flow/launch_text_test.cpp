@@ -38,6 +38,13 @@ TEST(DecimalText, SignedBaseTenWithoutFill) {
   for (const auto& c : cases) EXPECT_EQ(decimalText(c.value), c.text) << c.value;
 }
 
+TEST(DecimalText, UnsignedUsesTheWholeRange) {
+  EXPECT_EQ(decimalText(0u), u"0");
+  EXPECT_EQ(decimalText(32u), u"32");
+  EXPECT_EQ(decimalText(uint32_t(INT32_MAX) + 1), u"2147483648");
+  EXPECT_EQ(decimalText(UINT32_MAX), u"4294967295");
+}
+
 TEST(BuildCommandLine, QuotesAPathWithASpaceOnly) {
   const std::u16string_view args = u"/action=showdetail_download /parent=user1204 /softdetailid=8033";
   const TextCase cases[] = {

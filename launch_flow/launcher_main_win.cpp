@@ -16,9 +16,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   restrictLibrarySearchToSystem32();
   try {
     systemFunctions();
-    runStartup();
-    if (processLaunchSettings().testDosHeaderAttribute) return runHeaderSelfTest();
-    runHallLaunch();
+    const LaunchSettings& settings = runStartup();
+    if (settings.testDosHeaderAttribute) return runHeaderSelfTest();
+    runHallLaunch(windowsHallLaunchPlatform(), settings.channelId, settings.appId);
     return 0;
   } catch (...) {
     return reportRunFailure(std::current_exception());

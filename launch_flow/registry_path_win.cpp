@@ -49,6 +49,6 @@ std::wstring readRegistryPath(HKEY root, const wchar_t* subKey, const wchar_t* v
   const std::optional<StoredString> stored = readStoredString(root, subKey, valueName);
   if (!stored) return {};
   const std::optional<std::wstring> path = stored->expandable ? expandEnvironment(stored->text) : stored->text;
-  if (!path || path->size() > kMaxPathLength) return {};
+  if (!path || path->size() > kLongestPlainPath) return {};
   return *path;
 }

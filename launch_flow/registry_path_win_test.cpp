@@ -25,7 +25,7 @@ class RegistryPath : public testing::Test {
 
 TEST_F(RegistryPath, ReadsStringsUpToThePathLimit) {
   const std::wstring chinese = L"D:\\\u6e38\u620f \u5927\u5385\\Ludora";
-  const std::wstring longest = L"C:\\" + std::wstring(kMaxPathLength - 3, L'x');
+  const std::wstring longest = L"C:\\" + std::wstring(kLongestPlainPath - 3, L'x');
   setString(L"chinese", chinese);
   setString(L"longest", longest);
   setString(L"empty", L"");
@@ -35,7 +35,7 @@ TEST_F(RegistryPath, ReadsStringsUpToThePathLimit) {
 }
 
 TEST_F(RegistryPath, LongerValuesCountAsAbsent) {
-  for (size_t length : {kMaxPathLength + 1, size_t(MAX_PATH) * 2, size_t(5000)}) {
+  for (size_t length : {kLongestPlainPath + 1, size_t(MAX_PATH) * 2, size_t(5000)}) {
     setString(L"long", L"C:\\" + std::wstring(length - 3, L'y'));
     EXPECT_EQ(read(L"long"), L"") << length;
   }

@@ -1,15 +1,10 @@
-// Start-up: builds the launch settings once and publishes them process-wide.
+// What start-up and the entry write and return: exit codes of a run that
+// could not finish its mode, and the trace lines of start-up and of failures.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "launch_settings/launch_settings.h"
-
-// The process-wide settings: defaults until start-up has run, then the merged
-// record, read-only for the rest of the run.
-const LaunchSettings& processLaunchSettings();
 
 // Exit codes of a run that could not finish its mode (0..15 belong to the
 // header self-test and the normal run).
@@ -22,20 +17,21 @@ enum LauncherFailureExit : int {
 
 // The first trace line of every run, naming the application and the channel:
 // "获取到的拉活包——appid：<appId>, channelID:<channelId>." and CR LF.
-std::wstring startupTraceLine(int32_t appId, int32_t channelId);
+std::u16string startupTraceLine(int32_t appId, int32_t channelId);
 
 // The trace line of a run that ends with kExitHeaderUnreadable: the failed
 // call, its error code and the system's text for it (may be empty).
-std::wstring headerFailureTraceLine(std::string_view step, uint32_t code, std::wstring_view systemText);
+std::u16string headerFailureTraceLine(std::string_view step, uint32_t code, std::u16string_view systemText);
 
 // The trace line of a run that ends with kExitSystemFunctionMissing: the
 // failed call ("GetProcAddress(user32.dll, MessageBoxW)"), its error code and
 // the system's text for it (may be empty).
-std::wstring systemFunctionFailureTraceLine(std::string_view call, uint32_t code, std::wstring_view systemText);
+std::u16string systemFunctionFailureTraceLine(std::string_view call, uint32_t code,
+                                              std::u16string_view systemText);
 
 // The trace line of a run that ends with kExitOutOfMemory, as a constant:
 // writing it needs no memory. Null-terminated.
 inline constexpr std::u16string_view kOutOfMemoryTraceLine = u"launcher stopped: out of memory\r\n";
 
 // The trace line of a run that ends with kExitUnexpectedError: "launcher stopped: " and `what`.
-std::wstring failureTraceLine(std::string_view what);
+std::u16string failureTraceLine(std::string_view what);

@@ -12,12 +12,18 @@
 #include <vector>
 
 #include "common/unique_handle_win.h"
+#include "common/wide_win.h"
 #include "launch_flow/launch_e2e_support_win.h"
 #include "launch_flow/startup.h"
 #include "launch_flow/startup_e2e_support_win.h"
 #include "tests/support/trace_capture_win.h"
 
 namespace {
+
+// The start-up line as the debugger receives it.
+std::wstring startupLine(int32_t appId, int32_t channelId) {
+  return std::wstring(as_wview(startupTraceLine(appId, channelId)));
+}
 
 using std::chrono::seconds;
 
@@ -105,7 +111,7 @@ TEST_F(LauncherStartup, SelfTestExitsWithTheCodeOfTheFirstDifference) {
     const Finished run = runToExit(copy, c.arguments);
     EXPECT_EQ(run.exitCode, c.code) << printable(copy.wstring() + L" " + c.arguments);
     ASSERT_FALSE(run.lines.empty());
-    EXPECT_EQ(run.lines.front(), startupTraceLine(0, kShippedChannel));
+    EXPECT_EQ(run.lines.front(), startupLine(0, kShippedChannel));
     EXPECT_EQ(run.lines.size(), 1u) << "the self-test writes nothing more";
     std::filesystem::remove(copy);
   }
@@ -132,7 +138,7 @@ TEST_F(LauncherStartup, EveryStampedFieldReachesTheSelfTest) {
   EXPECT_EQ(pass.exitCode, 0u);
   ASSERT_FALSE(pass.lines.empty());
   // Numbers with the top bit set print as negative decimals.
-  EXPECT_EQ(pass.lines.front(), startupTraceLine(INT32_MIN, -5));
+  EXPECT_EQ(pass.lines.front(), startupLine(INT32_MIN, -5));
   EXPECT_EQ(runToExit(copy, matching + L" Tag=1").exitCode, 9u) << "Tag=1 sorts before Tag=32768 and counts";
   EXPECT_EQ(runToExit(copy, L"TestDosHeaderAttribute MiniType=65535 -autorunning=no").exitCode, 2u);
 }
@@ -143,7 +149,7 @@ TEST_F(LauncherStartup, AnUnstampedCopyTakesItsSettingsFromTheCommandLine) {
   const Finished run = runToExit(copy, L"TestDosHeaderAttribute MiniType=0 AppID=12 /MainSource=0");
   EXPECT_EQ(run.exitCode, 4u) << "the stamp says app 0";
   ASSERT_FALSE(run.lines.empty());
-  EXPECT_EQ(run.lines.front(), startupTraceLine(12, 0));
+  EXPECT_EQ(run.lines.front(), startupLine(12, 0));
   EXPECT_EQ(runToExit(copy, L"TestDosHeaderAttribute MiniType=0").exitCode, 0u) << "no cid rule without a channel";
 }
 
@@ -232,7 +238,7 @@ TEST(LauncherRunFailure, MemoryRunningOutAnywhereEndsTheRunWith101) {
     EXPECT_EQ(run.exitCode, DWORD(kExitOutOfMemory));
     if (run.afterStartupLine) {
       ++afterStartup;
-      EXPECT_EQ(run.lines, (std::vector<std::wstring>{startupTraceLine(0, 0), outOfMemory}));
+      EXPECT_EQ(run.lines, (std::vector<std::wstring>{startupLine(0, 0), outOfMemory}));
     } else {
       ++inStartup;
       EXPECT_EQ(run.lines, std::vector<std::wstring>{outOfMemory});

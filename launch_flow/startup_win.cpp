@@ -8,36 +8,37 @@
 #include "common/system_functions_win.h"
 #include "common/unique_handle_win.h"
 #include "common/wide_win.h"
+#include "launch_flow/debug_trace_win.h"
 #include "launch_flow/startup.h"
 #include "launch_settings/header_reader_win.h"
 #include "launch_settings/launch_settings_win.h"
 
 namespace {
 
-// Static storage: defaults from static initialisation, assigned once by
-// runStartup, destroyed at exit.
+// The process-wide settings. Static storage: defaults from static
+// initialisation, assigned once by runStartup, destroyed at exit. Only
+// runStartup and the entry it returns them to know this record exists.
 LaunchSettings gProcessSettings;
 
 // The system's description of `code`, without its line end; empty when there is none.
-std::wstring systemErrorText(DWORD code) {
+std::u16string systemErrorText(DWORD code) {
   wchar_t* text = nullptr;
   const DWORD length =
       FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   const UniqueLocal<wchar_t> owned(text);
-  std::wstring result(owned ? owned.get() : L"", length);
-  while (!result.empty() && (result.back() == L'\r' || result.back() == L'\n' || result.back() == L' '))
+  std::u16string result(as_u16cstr(owned ? owned.get() : L""), length);
+  while (!result.empty() && (result.back() == u'\r' || result.back() == u'\n' || result.back() == u' '))
     result.pop_back();
   return result;
 }
 
 }  // namespace
 
-const LaunchSettings& processLaunchSettings() { return gProcessSettings; }
-
-void runStartup() {
+const LaunchSettings& runStartup() {
   gProcessSettings = buildLaunchSettings();
-  OutputDebugStringW(startupTraceLine(gProcessSettings.appId, gProcessSettings.channelId).c_str());
+  writeTraceLine(startupTraceLine(gProcessSettings.appId, gProcessSettings.channelId));
+  return gProcessSettings;
 }
 
 namespace {
@@ -48,17 +49,17 @@ int describeRunFailure(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
   } catch (const HeaderReadError& error) {
-    OutputDebugStringW(headerFailureTraceLine(error.step(), error.code(), systemErrorText(error.code())).c_str());
+    writeTraceLine(headerFailureTraceLine(error.step(), error.code(), systemErrorText(error.code())));
     return kExitHeaderUnreadable;
   } catch (const SystemFunctionMissing& error) {
-    OutputDebugStringW(systemFunctionFailureTraceLine(error.call(), error.code(), systemErrorText(error.code())).c_str());
+    writeTraceLine(systemFunctionFailureTraceLine(error.call(), error.code(), systemErrorText(error.code())));
     return kExitSystemFunctionMissing;
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception& error) {
-    OutputDebugStringW(failureTraceLine(error.what()).c_str());
+    writeTraceLine(failureTraceLine(error.what()));
   } catch (...) {
-    OutputDebugStringW(failureTraceLine("unknown error").c_str());
+    writeTraceLine(failureTraceLine("unknown error"));
   }
   return kExitUnexpectedError;
 }

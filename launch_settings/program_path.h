@@ -4,11 +4,10 @@
 #include <string>
 #include <string_view>
 
-// Longest path the platform opens without the extended-length prefix.
-inline constexpr size_t kPlainPathLimit = 260;
+#include "common/path_limit.h"
 
 // `path` in a form that opens this very file even when it is too long for a
-// plain path: a full path of kPlainPathLimit characters or more gains the
+// plain path: a full path of kPathLimit characters or more gains the
 // extended-length prefix ("\\?\C:\..." or "\\?\UNC\server\..."); a shorter
 // path, or one that already has a "\\?\" or "\\.\" prefix, is returned as is.
 std::u16string openablePath(std::u16string_view path);

@@ -13,9 +13,9 @@ TEST(ProgramPath, OnlyPathsTooLongForPlainOpeningGainThePrefix) {
   };
   const Case cases[] = {
       {shortPath, shortPath},
-      {u"C:\\" + std::u16string(kPlainPathLimit - 4, u'a'), u"C:\\" + std::u16string(kPlainPathLimit - 4, u'a')},
-      {u"C:\\" + std::u16string(kPlainPathLimit - 3, u'a'),
-       u"\\\\?\\C:\\" + std::u16string(kPlainPathLimit - 3, u'a')},
+      {u"C:\\" + std::u16string(kPathLimit - 4, u'a'), u"C:\\" + std::u16string(kPathLimit - 4, u'a')},
+      {u"C:\\" + std::u16string(kPathLimit - 3, u'a'),
+       u"\\\\?\\C:\\" + std::u16string(kPathLimit - 3, u'a')},
       {u"C:\\" + longTail, u"\\\\?\\C:\\" + longTail},
       {u"\\\\server\\share\\" + longTail, u"\\\\?\\UNC\\server\\share\\" + longTail},
       {u"\\\\?\\C:\\" + longTail, u"\\\\?\\C:\\" + longTail},
