@@ -40,9 +40,6 @@ char* wideToGbk(char* byteBuffer, int capacity, const char16_t* wideText) {
 
 namespace {
 
-// A failure the tests make every conversion into a buffer report (0: none).
-thread_local uint32_t injectedConversionError = 0;
-
 // Makes *slot designate room for count units, the heap block (if any) held by
 // `heap`: the block it held before is freed first, so `heap` never owns more
 // than the one block *slot designates. The growth documented for
@@ -77,36 +74,27 @@ int roomOf(int64_t units) {
   return static_cast<int>(units);
 }
 
-// The platform's last error, or the injected one.
-uint32_t conversionError() { return injectedConversionError != 0 ? injectedConversionError : platformLastError(); }
-
-// throwLastError for conversionError().
-[[noreturn]] void throwConversionError() {
-  if (injectedConversionError != 0) throwHresult(hresultFromError(injectedConversionError));
-  throwLastError();
-}
-
 // Converts into the slot with the given room, the heap block held by `heap`;
 // when the platform finds the room too small, asks for the exact size and
 // converts once more. convert(out, room) is the platform conversion. Raises
-// CAtlException when a conversion fails; `heap` then still owns the block.
+// CAtlException with `lastError`'s code when a conversion fails; `heap` then
+// still owns the block.
 template <class Unit, class Convert>
-void convertIntoSlot(ConversionBlock<Unit>& heap, Unit** slot, Unit* inlineBuffer, int room, Convert convert) {
-  auto convertInto = [&](Unit* out, int units) { return injectedConversionError != 0 ? 0 : convert(out, units); };
+void convertIntoSlot(ConversionBlock<Unit>& heap, Unit** slot, Unit* inlineBuffer, int room, Convert convert,
+                     uint32_t (*lastError)()) {
   growBuffer(heap, slot, room, inlineBuffer);
-  if (convertInto(*slot, room) != 0) return;
-  if (conversionError() != kErrorInsufficientBuffer) throwConversionError();
+  if (convert(*slot, room) != 0) return;
+  const uint32_t error = lastError();
+  if (error != kErrorInsufficientBuffer) throwHresult(hresultFromError(error));
   int needed = convert(nullptr, 0);
   // One unit more than needed keeps the text terminated.
   growBuffer(heap, slot, int64_t{needed} + 1, inlineBuffer);
-  if (convertInto(*slot, needed) == 0) throwConversionError();
+  if (convert(*slot, needed) == 0) throwHresult(hresultFromError(lastError()));
 }
 
 }  // namespace
 
 void FreeDeleter::operator()(void* block) const { std::free(block); }
-
-void setConversionFaultForTesting(uint32_t error) { injectedConversionError = error; }
 
 void growConversionBuffer(char16_t** slot, int64_t count, char16_t* inlineBuffer) {
   growUnownedBuffer(slot, count, inlineBuffer);
@@ -116,7 +104,7 @@ void growConversionBuffer(char** slot, int64_t count, char* inlineBuffer) {
   growUnownedBuffer(slot, count, inlineBuffer);
 }
 
-Utf8ToWide::Utf8ToWide(const char* bytes, int byteCount) : text_(inline_) {
+Utf8ToWide::Utf8ToWide(const char* bytes, int byteCount, const TextPlatform& platform) : text_(inline_) {
   if (!bytes) {
     text_ = nullptr;
     return;
@@ -125,13 +113,13 @@ Utf8ToWide::Utf8ToWide(const char* bytes, int byteCount) : text_(inline_) {
   std::memset(inline_, 0, sizeof(inline_));
   // The platform refuses an empty input; an empty input is the empty text.
   if (byteCount == 0) return;
-  convertIntoSlot(heap_, &text_, inline_, roomOf(int64_t{byteCount} + 1), [&](char16_t* out, int room) {
-    return platformMultiByteToWide(kCodePageUtf8, bytes, byteCount, out, room);
-  });
+  convertIntoSlot(
+      heap_, &text_, inline_, roomOf(int64_t{byteCount} + 1),
+      [&](char16_t* out, int room) { return platform.multiByteToWide(kCodePageUtf8, bytes, byteCount, out, room); },
+      platform.lastError);
 }
 
-
-WideToUtf8::WideToUtf8(const char16_t* wideText) : text_(inline_) {
+WideToUtf8::WideToUtf8(const char16_t* wideText, const TextPlatform& platform) : text_(inline_) {
   if (!wideText) {
     text_ = nullptr;
     return;
@@ -140,8 +128,9 @@ WideToUtf8::WideToUtf8(const char16_t* wideText) : text_(inline_) {
   while (wideText[count - 1] != 0) ++count;
   std::memset(inline_, 0, sizeof(inline_));
   int wideCount = roomOf(count);
-  convertIntoSlot(heap_, &text_, inline_, roomOf(4 * count), [&](char* out, int room) {
-    return platformWideToMultiByte(kCodePageUtf8, wideText, wideCount, out, room);
-  });
+  convertIntoSlot(
+      heap_, &text_, inline_, roomOf(4 * count),
+      [&](char* out, int room) { return platform.wideToMultiByte(kCodePageUtf8, wideText, wideCount, out, room); },
+      platform.lastError);
 }
 

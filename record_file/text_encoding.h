@@ -7,6 +7,8 @@
 #include <exception>
 #include <memory>
 
+#include "record_file/text_platform.h"
+
 inline constexpr int32_t kHresultInvalidArg = static_cast<int32_t>(0x80070057);
 inline constexpr int32_t kHresultOutOfMemory = static_cast<int32_t>(0x8007000E);
 
@@ -55,19 +57,15 @@ using ConversionBlock = std::unique_ptr<Unit, FreeDeleter>;
 void growConversionBuffer(char16_t** slot, int64_t count, char16_t* inlineBuffer);
 void growConversionBuffer(char** slot, int64_t count, char* inlineBuffer);
 
-// Test seam: while error is not 0, every conversion of the UTF-8 converters
-// into a buffer fails on the calling thread with that platform error code (a
-// size query still answers), as a platform that runs short would. 0 ends it.
-void setConversionFaultForTesting(uint32_t error);
-
 // UTF-8 to UTF-16. byteCount < 0 means the input is NUL-terminated and its
 // length plus the terminator is converted; byteCount 0 gives the empty text.
 // get() is null for a null input and otherwise a NUL-terminated text owned by
 // the object. Invalid UTF-8 becomes U+FFFD as the platform decides; only an
-// exhausted heap or a platform failure raises CAtlException.
+// exhausted heap or a platform failure raises CAtlException. `platform` does
+// the conversion (the system's unless a caller gives another).
 class Utf8ToWide {
  public:
-  Utf8ToWide(const char* bytes, int byteCount);
+  Utf8ToWide(const char* bytes, int byteCount, const TextPlatform& platform = {});
   Utf8ToWide(const Utf8ToWide&) = delete;
   Utf8ToWide& operator=(const Utf8ToWide&) = delete;
 
@@ -85,10 +83,11 @@ class Utf8ToWide {
 
 // UTF-16 to UTF-8: the NUL-terminated wideText with its terminator. get() is
 // null for a null input, otherwise NUL-terminated UTF-8 owned by the object.
-// Lone surrogates become U+FFFD; failures raise as for Utf8ToWide.
+// Lone surrogates become U+FFFD; failures raise as for Utf8ToWide, and `platform`
+// converts as there.
 class WideToUtf8 {
  public:
-  explicit WideToUtf8(const char16_t* wideText);
+  explicit WideToUtf8(const char16_t* wideText, const TextPlatform& platform = {});
   WideToUtf8(const WideToUtf8&) = delete;
   WideToUtf8& operator=(const WideToUtf8&) = delete;
 

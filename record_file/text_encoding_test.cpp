@@ -159,21 +159,35 @@ TEST(ThrowLastError, CarriesThePlatformErrorAsHresult) {
 // block (at the first attempt, or after the exact size was asked and the block
 // replaced) raises the error; the block must go with the half-built converter,
 // which the leak checker of the sanitizer build reports otherwise.
+// The error every conversion into a buffer of failingPlatform() fails with.
+uint32_t gConversionFailure = 0;
+
+// A platform that answers size queries but fails every conversion into a
+// buffer with gConversionFailure, as a platform that runs short would.
+TextPlatform failingPlatform() {
+  TextPlatform platform;
+  platform.multiByteToWide = [](uint32_t codePage, const char* bytes, int count, char16_t* wide, int room) {
+    return room == 0 ? platformMultiByteToWide(codePage, bytes, count, wide, 0) : 0;
+  };
+  platform.wideToMultiByte = [](uint32_t codePage, const char16_t* wide, int count, char* bytes, int room) {
+    return room == 0 ? platformWideToMultiByte(codePage, wide, count, bytes, 0) : 0;
+  };
+  platform.lastError = [] { return gConversionFailure; };
+  return platform;
+}
+
 TEST(Utf8Converters, AConversionFailingAfterTheBufferGrewRaisesAndLeavesNoBlock) {
-  struct EndFault {
-    ~EndFault() { setConversionFaultForTesting(0); }
-  } endFault;
   const std::string bytes(300, 'x');
   const std::u16string wide(300, u'x');
+  const TextPlatform failing = failingPlatform();
   for (uint32_t error : {8u /* not enough memory */, 122u /* room too small */}) {
     SCOPED_TRACE(error);
-    setConversionFaultForTesting(error);
+    gConversionFailure = error;
     const auto expected = static_cast<int32_t>(0x80070000u | error);
-    EXPECT_EQ(codeOf([&] { Utf8ToWide converted(bytes.data(), int(bytes.size())); }), expected);
-    EXPECT_EQ(codeOf([&] { WideToUtf8 converted(wide.c_str()); }), expected);
-    EXPECT_EQ(codeOf([] { Utf8ToWide converted("abc", 3); }), expected) << "inline buffer";
+    EXPECT_EQ(codeOf([&] { Utf8ToWide converted(bytes.data(), int(bytes.size()), failing); }), expected);
+    EXPECT_EQ(codeOf([&] { WideToUtf8 converted(wide.c_str(), failing); }), expected);
+    EXPECT_EQ(codeOf([&] { Utf8ToWide converted("abc", 3, failing); }), expected) << "inline buffer";
   }
-  setConversionFaultForTesting(0);
   EXPECT_EQ(std::u16string(Utf8ToWide(bytes.data(), int(bytes.size())).get()), wide);
 }
 
