@@ -2,6 +2,7 @@
 
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -35,12 +36,20 @@ void bindOrdinal(HMODULE module, const wchar_t* library, WORD ordinal, Function&
 
 SystemFunctions bindAll() {
   SystemFunctions f;
+  // Owned until every function is bound: a library or function that is
+  // missing releases the libraries loaded before it.
+  std::vector<UniqueModule> loaded;
+  const auto load = [&loaded](const wchar_t* name) {
+    UniqueModule module = loadSystemLibrary(name);
+    loaded.push_back(std::move(module));
+    return loaded.back().get();
+  };
   constexpr const wchar_t* advapi32 = L"advapi32.dll";
-  HMODULE module = loadSystemLibrary(advapi32);
+  HMODULE module = load(advapi32);
   bind(module, advapi32, "RegGetValueW", f.RegGetValueW);
 
   constexpr const wchar_t* shell32 = L"shell32.dll";
-  module = loadSystemLibrary(shell32);
+  module = load(shell32);
   bind(module, shell32, "CommandLineToArgvW", f.CommandLineToArgvW);
   bind(module, shell32, "ShellExecuteW", f.ShellExecuteW);
   // The directory creation that makes every missing parent too is exported
@@ -48,7 +57,7 @@ SystemFunctions bindAll() {
   bindOrdinal(module, shell32, 165, f.SHCreateDirectory);
 
   constexpr const wchar_t* shlwapi = L"shlwapi.dll";
-  module = loadSystemLibrary(shlwapi);
+  module = load(shlwapi);
   bind(module, shlwapi, "PathCombineW", f.PathCombineW);
   bind(module, shlwapi, "PathFileExistsW", f.PathFileExistsW);
   bind(module, shlwapi, "PathIsRelativeW", f.PathIsRelativeW);
@@ -57,13 +66,15 @@ SystemFunctions bindAll() {
   bind(module, shlwapi, "PathUnquoteSpacesW", f.PathUnquoteSpacesW);
 
   constexpr const wchar_t* user32 = L"user32.dll";
-  module = loadSystemLibrary(user32);
+  module = load(user32);
   bind(module, user32, "EnumWindows", f.EnumWindows);
   bind(module, user32, "GetClassNameW", f.GetClassNameW);
   bind(module, user32, "GetWindowLongW", f.GetWindowLongW);
   bind(module, user32, "GetWindowRect", f.GetWindowRect);
   bind(module, user32, "MessageBoxW", f.MessageBoxW);
   bind(module, user32, "MonitorFromWindow", f.MonitorFromWindow);
+  // Every function is bound: the libraries stay loaded for the life of the process.
+  for (UniqueModule& library : loaded) static_cast<void>(library.release());
   return f;
 }
 
@@ -99,11 +110,11 @@ std::wstring systemLibraryPath(const wchar_t* name) {
   return path + name;
 }
 
-HMODULE loadSystemLibrary(const wchar_t* name) {
-  const HMODULE module = gSearchLimitedToSystem32
-                             ? LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)
-                             : LoadLibraryExW(systemLibraryPath(name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  if (module == nullptr) raiseMissing(name, {}, GetLastError());
+UniqueModule loadSystemLibrary(const wchar_t* name) {
+  UniqueModule module(gSearchLimitedToSystem32
+                          ? LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)
+                          : LoadLibraryExW(systemLibraryPath(name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  if (!module) raiseMissing(name, {}, GetLastError());
   return module;
 }
 

@@ -16,6 +16,8 @@
 #include <exception>
 #include <string>
 
+#include "common/unique_handle_win.h"
+
 // Restricts where the process looks for DLLs, from now on and for every DLL
 // that any code loads: SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)
 // where the system has it; otherwise SetDllDirectoryW(L""), which takes the
@@ -74,8 +76,9 @@ const SystemFunctions& systemFunctions();
 // `name` ("user32.dll") loaded from System32 only: by name with the search
 // limited to System32 once restrictLibrarySearchToSystem32 has set that for
 // the process, else by its full System32 path (its own dependencies then
-// searched from System32 first). Raises SystemFunctionMissing when it fails.
-HMODULE loadSystemLibrary(const wchar_t* name);
+// searched from System32 first). Returns its owner; raises
+// SystemFunctionMissing when it fails.
+UniqueModule loadSystemLibrary(const wchar_t* name);
 
 // The full path of `name` in the system directory ("C:\windows\system32\user32.dll").
 // Raises SystemFunctionMissing when the system directory cannot be had.

@@ -26,7 +26,7 @@ TEST(SystemLibraries, AreLoadedFromTheSystemDirectoryWithOrWithoutTheLimitedSear
     SCOPED_TRACE(limited ? "search limited to System32" : "full System32 paths");
     if (limited) restrictLibrarySearchToSystem32();
     for (const wchar_t* name : {L"user32.dll", L"shlwapi.dll"}) {
-      EXPECT_EQ(lowered(modulePath(loadSystemLibrary(name))), lowered(systemLibraryPath(name)));
+      EXPECT_EQ(lowered(modulePath(loadSystemLibrary(name).get())), lowered(systemLibraryPath(name)));
     }
   }
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle_win.h"
 #include "launch_flow/hall_window_win.h"
 #include "tests/support/launch_flow/launch_e2e_support_win.h"
 #include "tests/support/trace_capture_win.h"
@@ -81,7 +82,7 @@ TEST_F(HallLaunchE2E, InstalledHallIsStartedAgainOnceItsWindowShows) {
   const std::wstring cache = root_ + L"xwv_cache\\GPUCache";
   makeDirectory(L"xwv_cache");
   makeDirectory(L"xwv_cache\\GPUCache");
-  CloseHandle(CreateFileW((cache + L"\\data_1").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  uniqueFile(CreateFileW((cache + L"\\data_1").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, hall + L"\\");  // a trailing backslash is fine too
   SetEnvironmentVariableW(L"LUDORA_TEST_WINDOW_DELAY_MS", L"1500");
   SetEnvironmentVariableW(L"LUDORA_TEST_WINDOW_MS", L"30000");

@@ -26,9 +26,9 @@ std::u16string fromWide(const std::wstring& text) { return std::u16string(as_u16
 void startFromCommandLine(const std::u16string& commandLine) {
   std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
   writable.push_back(L'\0');
-  // The launcher never waits for the program, so it keeps no handle to it.
-  const HANDLE process = startProcess(writable.data());
-  if (process != nullptr) CloseHandle(process);
+  // The launcher never waits for the program, so it keeps no handle to it:
+  // the owner closes it at once.
+  startProcess(writable.data());
 }
 
 }  // namespace
@@ -53,8 +53,8 @@ HallLaunchPlatform windowsHallLaunchPlatform() {
   platform.messageBox = [](std::u16string_view text, std::u16string_view caption) {
     // The box's input-method support loads ole32 by its bare name on demand
     // (Wine's imm32 does), which would find one in the program's folder; once
-    // it is loaded from System32, that later load finds it in place.
-    loadSystemLibrary(L"ole32.dll");
+    // it is loaded from System32 and kept loaded, that later load finds it in place.
+    loadSystemLibrary(L"ole32.dll").release();
     systemFunctions().MessageBoxW(nullptr, as_wcstr(std::u16string(text)), as_wcstr(std::u16string(caption)), MB_OK);
   };
   platform.readUninstallValue = [] {

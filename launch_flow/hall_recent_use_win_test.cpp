@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/unique_handle_win.h"
 #include "launch_flow/hall_recent_use.h"
 
 namespace {
@@ -48,11 +49,11 @@ class HallCache : public ::testing::Test {
     ASSERT_TRUE(CreateDirectoryW(cache().c_str(), nullptr));
   }
   void makeFile(const std::wstring& path, uint64_t lastWrite, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const UniqueHandle file =
+        uniqueFile(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
+    ASSERT_NE(file, nullptr);
     FILETIME time{DWORD(lastWrite), DWORD(lastWrite >> 32)};
-    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
-    CloseHandle(file);
+    EXPECT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &time));
   }
 
   std::wstring parent_;
@@ -110,11 +111,10 @@ TEST_F(HallCache, OneRecentFileListedAfterManyOldOnesAnswersYes) {
   makeFile(cache() + L"\\zz_recent", now);
   std::wstring last;
   WIN32_FIND_DATAW found{};
-  const HANDLE listing = FindFirstFileW((cache() + L"\\*").c_str(), &found);
-  ASSERT_NE(listing, INVALID_HANDLE_VALUE);
+  const UniqueFind listing = uniqueFind(FindFirstFileW((cache() + L"\\*").c_str(), &found));
+  ASSERT_NE(listing, nullptr);
   do last = found.cFileName;
-  while (FindNextFileW(listing, &found));
-  FindClose(listing);
+  while (FindNextFileW(listing.get(), &found));
   ASSERT_EQ(last, L"zz_recent") << "the recent file is not listed last";
   EXPECT_EQ(hallUsedRecently(parent_), 1);
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "tests/support/launch_flow/launch_e2e_support_win.h"
 #include "record_file/channel_record_file.h"
@@ -38,13 +39,12 @@ constexpr wchar_t kHallName[] = L"\u6e38\u620f \u5927\u5385 Hall";  // 游戏 �
 std::vector<std::wstring> folderNames(const std::wstring& directory) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW found{};
-  const HANDLE listing = FindFirstFileW((directory + L"\\*").c_str(), &found);
-  if (listing == INVALID_HANDLE_VALUE) return names;
+  const UniqueFind listing = uniqueFind(FindFirstFileW((directory + L"\\*").c_str(), &found));
+  if (!listing) return names;
   do {
     const std::wstring name = found.cFileName;
     if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(listing, &found));
-  FindClose(listing);
+  } while (FindNextFileW(listing.get(), &found));
   return names;
 }
 
@@ -492,10 +492,10 @@ TEST_F(InstallChannelE2E, RecordFileHeldOpenByAnotherProgramIsLeftAsItWas) {
   makeRecordFolder(hall);
   const std::string original = encipher(encodedText(Utf16Le, hallRecordText(true)));
   writeFile(hall.record, original);
-  const HANDLE held = CreateFileW(hall.record.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  UniqueHandle held = uniqueFile(CreateFileW(hall.record.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_NE(held, nullptr);
   const TraceLines lines = launch(hall, 1234);
-  CloseHandle(held);
+  held.reset();
   expectTrace(lines, 1234, Recording::NotRecorded);
   expectHallStarted(hall, hall.workingDirectory);
   EXPECT_EQ(readFileBytes(hall.record), original);

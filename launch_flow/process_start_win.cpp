@@ -1,6 +1,7 @@
 #include "launch_flow/process_start_win.h"
 
 #include <cwchar>
+#include <utility>
 
 #include "common/system_functions_win.h"
 
@@ -19,7 +20,7 @@ std::unique_ptr<wchar_t[]> workingDirectoryFromCommandLine(const wchar_t* comman
   return directory;
 }
 
-HANDLE startProcess(wchar_t* commandLine) {
+UniqueHandle startProcess(wchar_t* commandLine) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION created{};
@@ -28,8 +29,9 @@ HANDLE startProcess(wchar_t* commandLine) {
                                       directory.get(), &startup, &created);
   // The creation's error code is taken at once, so the cleanup cannot change it.
   const DWORD error = started ? ERROR_SUCCESS : GetLastError();
+  UniqueProcess owned = uniqueProcess(created);
   directory.reset();
-  if (started) CloseHandle(created.hThread);
+  owned.thread.reset();
   SetLastError(error);
-  return created.hProcess;
+  return std::move(owned.process);
 }

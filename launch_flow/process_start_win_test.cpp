@@ -53,11 +53,10 @@ std::wstring temporaryFile(const wchar_t* name) {
   return std::wstring(path) + name;
 }
 
-DWORD exitCodeOf(HANDLE process) {
-  EXPECT_EQ(WaitForSingleObject(process, 30000), WAIT_OBJECT_0);
+DWORD exitCodeOf(const UniqueHandle& process) {
+  EXPECT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
   DWORD code = 0;
-  GetExitCodeProcess(process, &code);
-  CloseHandle(process);
+  GetExitCodeProcess(process.get(), &code);
   return code;
 }
 
@@ -68,17 +67,18 @@ TEST(StartProcess, StartsInTheExecutablesDirectoryAndClearsTheLastError) {
   std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
   writable.push_back(L'\0');
   SetLastError(ERROR_ACCESS_DENIED);
-  const HANDLE process = startProcess(writable.data());
+  const UniqueHandle process = startProcess(writable.data());
   EXPECT_EQ(GetLastError(), 0u);
   ASSERT_NE(process, nullptr);
   EXPECT_EQ(exitCodeOf(process), 3u);
 
-  HANDLE file = CreateFileW(output.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  UniqueHandle file =
+      uniqueFile(CreateFileW(output.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_NE(file, nullptr);
   char text[MAX_PATH] = {};
   DWORD read = 0;
-  ReadFile(file, text, sizeof text - 1, &read, nullptr);
-  CloseHandle(file);
+  ReadFile(file.get(), text, sizeof text - 1, &read, nullptr);
+  file.reset();
   DeleteFileW(output.c_str());
   std::string shown(text, read);
   while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r')) shown.pop_back();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "tests/support/launch_flow/launch_e2e_support_win.h"
 #include "launch_flow/startup.h"
@@ -178,11 +179,11 @@ TEST_F(LauncherStartup, ProgramPathsUpToThePlatformLimitAreReadWhole) {
 TEST_F(LauncherStartup, AnUnreadableOwnFileEndsTheRunWithoutAnyMode) {
   const auto copy = scratch_.path() / L"setup.exe";
   writeStampedLauncher(copy, shippedStamp());
-  const HANDLE holder = CreateFileW(copy.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  UniqueHandle holder = uniqueFile(CreateFileW(copy.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(holder, nullptr);
   const Finished run = runToExit(copy, L"TestDosHeaderAttribute MiniType=2 /MainSource=1101010001");
-  CloseHandle(holder);
+  holder.reset();
   EXPECT_EQ(run.exitCode, DWORD(kExitHeaderUnreadable));
   ASSERT_EQ(run.lines.size(), 1u);
   EXPECT_EQ(run.lines.front().rfind(L"launcher stopped: its own header could not be read, CreateFileW failed with "

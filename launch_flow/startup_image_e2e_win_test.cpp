@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle_win.h"
 #include "tests/support/launch_flow/startup_e2e_support_win.h"
 
 namespace {
@@ -123,13 +124,13 @@ TEST(LauncherImage, ImportsOnlyKernel32AndTheCRuntime) {
 
 TEST(LauncherImage, CarriesItsManifestAndVersion) {
   const std::wstring path = launcherPath();
-  const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  UniqueModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_NE(module, nullptr);
-  const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  const HRSRC found = FindResourceW(module.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
   ASSERT_NE(found, nullptr);
-  const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
-  const std::string manifest(data, SizeofResource(module, found));
-  FreeLibrary(module);
+  const char* data = static_cast<const char*>(LockResource(LoadResource(module.get(), found)));
+  const std::string manifest(data, SizeofResource(module.get(), found));
+  module.reset();
   EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
   for (const char* os : {"35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
                          "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})

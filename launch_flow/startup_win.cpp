@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/system_functions_win.h"
+#include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "launch_flow/debug_trace_win.h"
 #include "launch_flow/startup.h"
@@ -25,8 +26,8 @@ std::u16string systemErrorText(DWORD code) {
   const DWORD length =
       FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::u16string result(as_u16cstr(text ? text : L""), length);
-  LocalFree(text);
+  const UniqueLocal<wchar_t> owned(text);
+  std::u16string result(as_u16cstr(owned ? owned.get() : L""), length);
   while (!result.empty() && (result.back() == u'\r' || result.back() == u'\n' || result.back() == u' '))
     result.pop_back();
   return result;

@@ -2,24 +2,16 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/system_functions_win.h"
+#include "common/unique_handle_win.h"
 #include "common/wide_win.h"
-
-namespace {
-
-struct LocalFreer {
-  void operator()(wchar_t** block) const { LocalFree(block); }
-};
-
-}  // namespace
 
 CommandLineTokens splitCommandLine(const wchar_t* commandLine) {
   int count = 0;
-  const std::unique_ptr<wchar_t*, LocalFreer> argv(systemFunctions().CommandLineToArgvW(commandLine, &count));
+  const UniqueLocal<wchar_t*> argv(systemFunctions().CommandLineToArgvW(commandLine, &count));
   if (!argv || count <= 0) return {};
   std::vector<std::u16string> arguments;
   arguments.reserve(size_t(count));

@@ -7,15 +7,11 @@
 #include <memory>
 #include <string>
 
+#include "common/unique_handle_win.h"
 #include "tests/support/launch_settings/settings_test_support.h"
 #include "tests/support/launch_settings/stamp_test_support_win.h"
 
 namespace {
-
-struct ModuleFreer {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
 
 HeaderSettings stampWithChannel(int32_t channel) {
   HeaderSettings stamp;
@@ -63,9 +59,9 @@ TEST_F(HeaderReader, RaisesTheErrorCodeOfTheFailedStep) {
   const UniqueModule module = loadStampedModule(path, stampWithChannel(5));
   ASSERT_NE(module, nullptr);
   // Someone holding the file with delete access defeats the share-read open.
-  const HANDLE holder =
-      CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  UniqueHandle holder = uniqueFile(
+      CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_NE(holder, nullptr);
   try {
     readModuleHeaderSettings(module.get());
     ADD_FAILURE() << "no error raised";
@@ -74,7 +70,7 @@ TEST_F(HeaderReader, RaisesTheErrorCodeOfTheFailedStep) {
     EXPECT_EQ(error.code(), DWORD(ERROR_SHARING_VIOLATION));
     EXPECT_NE(std::string(error.what()).find("CreateFileW failed with error 32"), std::string::npos) << error.what();
   }
-  CloseHandle(holder);
+  holder.reset();
   EXPECT_EQ(readModuleHeaderSettings(module.get()).channelId, 5) << "the holder's handle is gone";
 
   // A handle that names no module.

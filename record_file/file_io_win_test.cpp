@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "record_file/file_io.h"
 
@@ -31,13 +32,12 @@ class Folder {
   std::vector<std::wstring> names() const {
     std::vector<std::wstring> found;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((path_ + L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return found;
+    const UniqueFind find = uniqueFind(FindFirstFileW((path_ + L"*").c_str(), &data));
+    if (!find) return found;
     do {
       std::wstring name = data.cFileName;
       if (name != L"." && name != L"..") found.push_back(name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &data));
     return found;
   }
 
@@ -75,11 +75,12 @@ TEST(FileIoWin, FileLockedByAnotherHandleIsNeitherReadNorReplaced) {
   Folder folder;
   std::wstring path = folder.file(L"InsChannel.as");
   put(path, "old");
-  HANDLE lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  UniqueHandle lock =
+      uniqueFile(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(lock, nullptr);
   EXPECT_EQ(readWholeFile(u16(path)).status, FileReadStatus::Failed) << "a locked file is not a missing one";
   EXPECT_FALSE(replaceFileContents(u16(path), kNew));
-  CloseHandle(lock);
+  lock.reset();
   EXPECT_EQ(contents(path), "old");
   EXPECT_EQ(folder.names().size(), 1u) << "the new file was left behind";
 }

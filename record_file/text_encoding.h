@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
+
+#include "record_file/text_platform.h"
 
 inline constexpr int32_t kHresultInvalidArg = static_cast<int32_t>(0x80070057);
 inline constexpr int32_t kHresultOutOfMemory = static_cast<int32_t>(0x8007000E);
@@ -38,6 +41,14 @@ char* wideToGbk(char* byteBuffer, int capacity, const char16_t* wideText);
 
 inline constexpr int kConversionInlineUnits = 128;
 
+// Releases a block that came from calloc.
+struct FreeDeleter {
+  void operator()(void* block) const;
+};
+// A converter's heap block: zero-filled units from calloc, freed with free.
+template <class Unit>
+using ConversionBlock = std::unique_ptr<Unit, FreeDeleter>;
+
 // Makes *slot designate room for count zero-filled units: the inline buffer
 // for up to 128 units, a heap block otherwise (a heap block that is no longer
 // needed is freed; one that grows is replaced, without its contents). Raises
@@ -50,11 +61,11 @@ void growConversionBuffer(char** slot, int64_t count, char* inlineBuffer);
 // length plus the terminator is converted; byteCount 0 gives the empty text.
 // get() is null for a null input and otherwise a NUL-terminated text owned by
 // the object. Invalid UTF-8 becomes U+FFFD as the platform decides; only an
-// exhausted heap or a platform failure raises CAtlException.
+// exhausted heap or a platform failure raises CAtlException. `platform` does
+// the conversion (the system's unless a caller gives another).
 class Utf8ToWide {
  public:
-  Utf8ToWide(const char* bytes, int byteCount);
-  ~Utf8ToWide();
+  Utf8ToWide(const char* bytes, int byteCount, const TextPlatform& platform = {});
   Utf8ToWide(const Utf8ToWide&) = delete;
   Utf8ToWide& operator=(const Utf8ToWide&) = delete;
 
@@ -62,17 +73,21 @@ class Utf8ToWide {
   bool usesInlineBuffer() const { return text_ == inline_; }
 
  private:
+  // Designates inline_, heap_'s block or nothing.
   char16_t* text_;
   char16_t inline_[kConversionInlineUnits];
+  // The heap block text_ designates, if any; a constructor that raises
+  // after the block was taken frees it here.
+  ConversionBlock<char16_t> heap_;
 };
 
 // UTF-16 to UTF-8: the NUL-terminated wideText with its terminator. get() is
 // null for a null input, otherwise NUL-terminated UTF-8 owned by the object.
-// Lone surrogates become U+FFFD; failures raise as for Utf8ToWide.
+// Lone surrogates become U+FFFD; failures raise as for Utf8ToWide, and `platform`
+// converts as there.
 class WideToUtf8 {
  public:
-  explicit WideToUtf8(const char16_t* wideText);
-  ~WideToUtf8();
+  explicit WideToUtf8(const char16_t* wideText, const TextPlatform& platform = {});
   WideToUtf8(const WideToUtf8&) = delete;
   WideToUtf8& operator=(const WideToUtf8&) = delete;
 
@@ -80,6 +95,10 @@ class WideToUtf8 {
   bool usesInlineBuffer() const { return text_ == inline_; }
 
  private:
+  // Designates inline_, heap_'s block or nothing.
   char* text_;
   char inline_[kConversionInlineUnits];
+  // The heap block text_ designates, if any; a constructor that raises
+  // after the block was taken frees it here.
+  ConversionBlock<char> heap_;
 };

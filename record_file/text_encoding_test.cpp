@@ -10,6 +10,17 @@ namespace {
 
 constexpr char16_t kSentinel = 0xBEEF;
 
+// The code of the CAtlException that call() raises; 0 when it raises none.
+template <class Call>
+int32_t codeOf(Call call) {
+  try {
+    call();
+  } catch (const CAtlException& e) {
+    return e.m_hr;
+  }
+  return int32_t{0};
+}
+
 TEST(GbkToWide, ConvertsOneCharacterAndTerminatesByTheZeroFill) {
   char16_t buffer[2] = {kSentinel, kSentinel};
   ASSERT_EQ(gbkToWide(buffer, 2, "\xC4\xE3", 2), buffer);
@@ -124,14 +135,6 @@ TEST(GrowConversionBuffer, MovesBetweenInlineAndHeapAndRefusesBadArguments) {
   growConversionBuffer(&slot, 10, inlineBuffer);  // frees the heap block
   EXPECT_EQ(slot, inlineBuffer);
 
-  auto codeOf = [](auto call) {
-    try {
-      call();
-    } catch (const CAtlException& e) {
-      return e.m_hr;
-    }
-    return int32_t{0};
-  };
   EXPECT_EQ(codeOf([&] { growConversionBuffer(&slot, -1, inlineBuffer); }), kHresultInvalidArg);
   EXPECT_EQ(codeOf([&] { growConversionBuffer(&slot, 1, nullptr); }), kHresultInvalidArg);
   EXPECT_EQ(codeOf([&] { growConversionBuffer(static_cast<char16_t**>(nullptr), 1, inlineBuffer); }),
@@ -150,6 +153,42 @@ TEST(ThrowLastError, CarriesThePlatformErrorAsHresult) {
   } catch (const CAtlException& e) {
     EXPECT_EQ(static_cast<uint32_t>(e.m_hr), 0x80070057u);
   }
+}
+
+// A platform conversion that fails once the converter has taken its heap
+// block (at the first attempt, or after the exact size was asked and the block
+// replaced) raises the error; the block must go with the half-built converter,
+// which the leak checker of the sanitizer build reports otherwise.
+// The error every conversion into a buffer of failingPlatform() fails with.
+uint32_t gConversionFailure = 0;
+
+// A platform that answers size queries but fails every conversion into a
+// buffer with gConversionFailure, as a platform that runs short would.
+TextPlatform failingPlatform() {
+  TextPlatform platform;
+  platform.multiByteToWide = [](uint32_t codePage, const char* bytes, int count, char16_t* wide, int room) {
+    return room == 0 ? platformMultiByteToWide(codePage, bytes, count, wide, 0) : 0;
+  };
+  platform.wideToMultiByte = [](uint32_t codePage, const char16_t* wide, int count, char* bytes, int room) {
+    return room == 0 ? platformWideToMultiByte(codePage, wide, count, bytes, 0) : 0;
+  };
+  platform.lastError = [] { return gConversionFailure; };
+  return platform;
+}
+
+TEST(Utf8Converters, AConversionFailingAfterTheBufferGrewRaisesAndLeavesNoBlock) {
+  const std::string bytes(300, 'x');
+  const std::u16string wide(300, u'x');
+  const TextPlatform failing = failingPlatform();
+  for (uint32_t error : {8u /* not enough memory */, 122u /* room too small */}) {
+    SCOPED_TRACE(error);
+    gConversionFailure = error;
+    const auto expected = static_cast<int32_t>(0x80070000u | error);
+    EXPECT_EQ(codeOf([&] { Utf8ToWide converted(bytes.data(), int(bytes.size()), failing); }), expected);
+    EXPECT_EQ(codeOf([&] { WideToUtf8 converted(wide.c_str(), failing); }), expected);
+    EXPECT_EQ(codeOf([&] { Utf8ToWide converted("abc", 3, failing); }), expected) << "inline buffer";
+  }
+  EXPECT_EQ(std::u16string(Utf8ToWide(bytes.data(), int(bytes.size())).get()), wide);
 }
 
 }  // namespace

@@ -19,3 +19,11 @@ int platformWideToMultiByte(uint32_t codePage, const char16_t* wide, int wideCou
 
 // The calling thread's last platform error code (GetLastError on Windows).
 uint32_t platformLastError();
+
+// The conversions and error code above as a set, so that a caller can be
+// handed others (a test, a platform that fails on purpose).
+struct TextPlatform {
+  int (*multiByteToWide)(uint32_t, const char*, int, char16_t*, int) = platformMultiByteToWide;
+  int (*wideToMultiByte)(uint32_t, const char16_t*, int, char*, int) = platformWideToMultiByte;
+  uint32_t (*lastError)() = platformLastError;
+};

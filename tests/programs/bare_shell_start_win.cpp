@@ -3,11 +3,12 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/unique_handle_win.h"
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int count = 0;
-  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (arguments == nullptr || count < 2) return 1;
-  ShellExecuteW(nullptr, L"open", arguments[1], L"ludora://ENTERAPP", nullptr, SW_SHOWNORMAL);
-  LocalFree(arguments);
+  const UniqueLocal<wchar_t*> arguments(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!arguments || count < 2) return 1;
+  ShellExecuteW(nullptr, L"open", arguments.get()[1], L"ludora://ENTERAPP", nullptr, SW_SHOWNORMAL);
   return 0;
 }

@@ -9,6 +9,8 @@
 // the DLL. It uses KERNEL32 only, which is safe inside DllMain.
 #include <windows.h>
 
+#include "common/unique_handle_win.h"
+
 namespace {
 
 // `text` as UTF-8 appended to `buffer` (room `capacity`) at `length`; returns the new length.
@@ -40,12 +42,12 @@ void logLoad(HMODULE self) {
   line[length++] = '\n';
 
   // One appending write per load; the tests ask only whether any load was logged.
-  const HANDLE log = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (log == INVALID_HANDLE_VALUE) return;
+  const UniqueHandle log = uniqueFile(CreateFileW(logPath, FILE_APPEND_DATA,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!log) return;
   DWORD written = 0;
-  WriteFile(log, line, DWORD(length), &written, nullptr);
-  CloseHandle(log);
+  WriteFile(log.get(), line, DWORD(length), &written, nullptr);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tests/programs/stand_in_win.h"
 
+#include "common/unique_handle_win.h"
 #include "tests/support/local_time_win.h"
 #include "tests/support/utf8_win.h"
 
@@ -50,10 +51,10 @@ std::wstring startupFields() {
 // opens) but no console window; a GUI program, or a console program started
 // detached, has none.
 const wchar_t* consoleState() {
-  const HANDLE output = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-  if (output == INVALID_HANDLE_VALUE) return L"none";
-  CloseHandle(output);
+  const UniqueHandle output = uniqueFile(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                                    nullptr));
+  if (!output) return L"none";
   return GetConsoleWindow() != nullptr ? L"window" : L"windowless";
 }
 
@@ -82,20 +83,18 @@ void logStart(const wchar_t* program) {
   // emulates append-only writes by finding the end first and writing there,
   // so two stand-ins writing at once can overwrite each other's line. One
   // mutex shared by every stand-in makes them write in turn.
-  const HANDLE turn = CreateMutexW(nullptr, FALSE, L"Local\\channel-stand-in-log");
-  const DWORD waited = turn != nullptr ? WaitForSingleObject(turn, 10000) : WAIT_FAILED;
+  const UniqueHandle turn(CreateMutexW(nullptr, FALSE, L"Local\\channel-stand-in-log"));
+  const DWORD waited = turn ? WaitForSingleObject(turn.get(), 10000) : WAIT_FAILED;
   // An abandoned mutex (a stand-in ended while writing) is ours all the same.
   const bool owned = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-  const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
+  if (const UniqueHandle file = uniqueFile(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))) {
     const std::string bytes = utf8FromWide(line);
     DWORD written = 0;
-    WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
   }
-  if (owned) ReleaseMutex(turn);
-  if (turn != nullptr) CloseHandle(turn);
+  if (owned) ReleaseMutex(turn.get());
 }
 
 std::wstring environmentText(const wchar_t* name) {

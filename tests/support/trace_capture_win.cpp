@@ -1,5 +1,6 @@
 #include "tests/support/trace_capture_win.h"
 
+#include "common/unique_handle_win.h"
 #include "tests/support/utf8_win.h"
 
 TraceCapture::~TraceCapture() {
@@ -73,38 +74,42 @@ void TraceCapture::debugLoop(std::wstring commandLine, std::wstring workingDirec
   PROCESS_INFORMATION info{};
   std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
   writable.push_back(L'\0');
-  const BOOL created = CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE,
+  const BOOL started = CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE,
                                       DEBUG_ONLY_THIS_PROCESS, nullptr,
                                       workingDirectory.empty() ? nullptr : workingDirectory.c_str(),
                                       &startup, &info);
+  UniqueProcess created = uniqueProcess(info);
   {
     std::lock_guard lock(mutex_);
-    if (!created) {
+    if (!started) {
       startError_ = GetLastError();
       finished_ = true;
       changed_.notify_all();
       return;
     }
     started_ = true;
-    process_ = info.hProcess;
+    process_ = created.process.get();
     processId_ = info.dwProcessId;
     changed_.notify_all();
   }
-  CloseHandle(info.hThread);
+  created.thread.reset();
 
   for (;;) {
     DEBUG_EVENT event{};
     if (!WaitForDebugEvent(&event, INFINITE)) break;
     DWORD status = DBG_CONTINUE;
     switch (event.dwDebugEventCode) {
-      case CREATE_PROCESS_DEBUG_EVENT:
-        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+      case CREATE_PROCESS_DEBUG_EVENT: {
+        // The image's and each DLL's file handle are the debugger's to close.
+        const UniqueHandle image(event.u.CreateProcessInfo.hFile);
         break;
-      case LOAD_DLL_DEBUG_EVENT:
-        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+      }
+      case LOAD_DLL_DEBUG_EVENT: {
+        const UniqueHandle dll(event.u.LoadDll.hFile);
         break;
+      }
       case OUTPUT_DEBUG_STRING_EVENT:
-        recordOutput(info.hProcess, event.u.DebugString);
+        recordOutput(created.process.get(), event.u.DebugString);
         break;
       case EXCEPTION_DEBUG_EVENT:
         // The loader's initial breakpoint is ours to swallow; anything else is
@@ -124,7 +129,7 @@ void TraceCapture::debugLoop(std::wstring commandLine, std::wstring workingDirec
     ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
   }
   std::lock_guard lock(mutex_);
-  CloseHandle(info.hProcess);
+  created.process.reset();
   process_ = nullptr;
   finished_ = true;
   changed_.notify_all();

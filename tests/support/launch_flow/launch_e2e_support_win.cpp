@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "common/unique_handle_win.h"
 #include "tests/support/trace_capture_win.h"
 #include "tests/support/utf8_win.h"
 
@@ -38,13 +39,13 @@ std::string shown(const TraceLines& lines) {
 }
 
 std::string readFileBytes(const std::wstring& path) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string bytes(GetFileSize(file, nullptr), '\0');
+  const UniqueHandle file = uniqueFile(CreateFileW(path.c_str(), GENERIC_READ,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr));
+  if (!file) return {};
+  std::string bytes(GetFileSize(file.get(), nullptr), '\0');
   DWORD read = 0;
-  ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
-  CloseHandle(file);
+  ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &read, nullptr);
   bytes.resize(read);
   return bytes;
 }
@@ -58,13 +59,14 @@ uint64_t currentFileTime() {
 }
 
 void writeFileAt(const std::wstring& path, const std::string& bytes, uint64_t lastWrite, DWORD attributes) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a test file";
+  UniqueHandle file =
+      uniqueFile(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(file, nullptr) << "cannot create a test file";
   DWORD written = 0;
-  EXPECT_TRUE(WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr));
+  EXPECT_TRUE(WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr));
   const FILETIME time{DWORD(lastWrite), DWORD(lastWrite >> 32)};
-  EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
-  CloseHandle(file);
+  EXPECT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &time));
+  file.reset();
   EXPECT_TRUE(SetFileAttributesW(path.c_str(), attributes));
 }
 
@@ -75,27 +77,28 @@ void setRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, const
   HKEY opened = nullptr;
   ASSERT_EQ(RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &opened, nullptr),
             ERROR_SUCCESS);
+  UniqueKey owned(opened);
   const LSTATUS status = RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                         DWORD((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(opened);
+  owned.reset();
   ASSERT_EQ(status, ERROR_SUCCESS);
 }
 
 void deleteRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view) {
   HKEY opened = nullptr;
   if (RegOpenKeyExW(root, key, 0, KEY_SET_VALUE | view, &opened) != ERROR_SUCCESS) return;
+  const UniqueKey owned(opened);
   RegDeleteValueW(opened, name);
-  RegCloseKey(opened);
 }
 
 std::wstring registryString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view) {
   HKEY opened = nullptr;
   if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return {};
+  const UniqueKey owned(opened);
   wchar_t value[MAX_PATH] = {};
   DWORD type = 0;
   DWORD bytes = sizeof value - sizeof(wchar_t);  // room for a terminator the value may lack
   const LSTATUS status = RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
-  RegCloseKey(opened);
   return status == ERROR_SUCCESS && type == REG_SZ ? value : L"";
 }
 
@@ -135,9 +138,10 @@ std::string shown(const std::vector<StandInStart>& starts) {
 
 void endStandIns(const std::vector<StandInStart>& starts) {
   for (const StandInStart& start : starts) {
-    const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                                       start.processId);
-    if (process == nullptr) continue;
+    const UniqueHandle owned(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                         start.processId));
+    if (!owned) continue;
+    const HANDLE process = owned.get();
     // The id may since have gone to another program: end only a stand-in.
     wchar_t image[MAX_PATH] = {};
     DWORD size = MAX_PATH;
@@ -147,7 +151,6 @@ void endStandIns(const std::vector<StandInStart>& starts) {
       TerminateProcess(process, 0);
       WaitForSingleObject(process, 5000);
     }
-    CloseHandle(process);
   }
 }
 

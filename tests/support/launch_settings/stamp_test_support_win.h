@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle_win.h"
 #include "launch_settings/header_settings.h"
 
 inline std::vector<uint8_t> readBytes(const std::filesystem::path& path) {
@@ -46,8 +47,8 @@ inline std::wstring testProgramFolder() {
 inline void removeTree(const std::wstring& path) {
   const std::wstring extended = path.rfind(L"\\\\?\\", 0) == 0 ? path : L"\\\\?\\" + path;
   WIN32_FIND_DATAW entry;
-  const HANDLE find = FindFirstFileW((extended + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
+  // The listing is closed before the folder is removed.
+  if (const UniqueFind find = uniqueFind(FindFirstFileW((extended + L"\\*").c_str(), &entry))) {
     do {
       const std::wstring name = entry.cFileName;
       if (name == L"." || name == L"..") continue;
@@ -56,8 +57,7 @@ inline void removeTree(const std::wstring& path) {
         removeTree(child);
       else
         DeleteFileW(child.c_str());
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &entry));
   }
   RemoveDirectoryW(extended.c_str());
 }
