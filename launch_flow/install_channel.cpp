@@ -1,6 +1,7 @@
 #include "launch_flow/install_channel.h"
 
 #include <new>
+#include <string>
 
 #include "common/ascii_text.h"
 #include "launch_flow/decimal_text.h"
@@ -9,18 +10,17 @@
 
 namespace {
 
-void traceNotRecorded(const InstallChannelPlatform& platform, const char* reason) {
+void traceNotRecorded(const InstallChannelPlatform& platform, std::string_view reason) {
   platform.trace(u"Install channel not recorded: " + widenAscii(reason) + u"\r\n");
 }
 
-// Loads the record file, sets the channel and writes it back; false when the
+// Loads the record file, sets the channel and writes it back; ok, or why the
 // file was left as it was. The store itself refuses to write after a load
-// that did not read the file whole, and reports a failed text conversion as a
-// failed load or save.
-bool rewriteRecordFile(const std::u16string& recordPath, int32_t channelId) {
-  ChannelRecordFile store;
-  store.load(recordPath);
-  return store.saveInstallChannel(decimalText(channelId));
+// that did not read the file whole, and then answers with the load's failure.
+FileStatus rewriteRecordFile(const FileOperations& files, const std::u16string& recordPath, int32_t channelId) {
+  ChannelRecordFile store(files);
+  store.read(recordPath);
+  return store.writeInstallChannel(decimalText(channelId));
 }
 
 }  // namespace
@@ -40,8 +40,9 @@ InstallChannelOutcome recordInstallChannelIfDue(const InstallChannelPlatform& pl
   platform.createDirectory(recordDirectory);
 
   try {
-    if (!rewriteRecordFile(recordPath, channelId)) {
-      traceNotRecorded(platform, "the record file could not be read whole or written");
+    const FileStatus written = rewriteRecordFile(platform.files, recordPath, channelId);
+    if (!written.ok()) {
+      traceNotRecorded(platform, "the record file was left as it was: " + describeFileStatus(written));
       return InstallChannelOutcome::NotWritten;
     }
   } catch (const std::bad_alloc&) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "record_file/file_io.h"
+
 inline constexpr std::u16string_view kRecordDirectory = u"config\\original\\";
 inline constexpr std::u16string_view kRecordFileName = u"InsChannel.as";
 inline constexpr std::u16string_view kChannelRecordedTrace =
@@ -24,6 +26,8 @@ struct InstallChannelPlatform {
   std::function<void(const std::u16string& directory)> createDirectory;
   // One debug-trace line, exactly as given.
   std::function<void(std::u16string_view line)> trace;
+  // What the record file is written through.
+  FileOperations files;
 };
 
 enum class InstallChannelOutcome {
@@ -34,7 +38,8 @@ enum class InstallChannelOutcome {
 
 // Records `channelId` as the hall's install channel unless the hall was used
 // recently. Writes the trace line 已经替换大厅渠道号 only when the file was
-// written, and one line naming the reason when it was due but not written.
+// written, and one line naming the reason when it was due but not written
+// (for a failed read or write, its stage and error code).
 // Never throws for a failure of the file, its text or memory: the hall is
 // started whatever happens here.
 InstallChannelOutcome recordInstallChannelIfDue(const InstallChannelPlatform& platform,

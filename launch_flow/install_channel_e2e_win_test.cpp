@@ -74,7 +74,7 @@ std::span<const uint8_t> bytesOf(const std::string& text) {
 }
 
 std::string encipher(const std::string& plain) {
-  const std::vector<uint8_t> enciphered = encipherRecordBytes(bytesOf(plain), recordCipherKey());
+  const std::vector<uint8_t> enciphered = encipherRecordBytes(bytesOf(plain), recordCipherKey()).value();
   return std::string(enciphered.begin(), enciphered.end());
 }
 

@@ -12,6 +12,7 @@
 
 #include "record_file/channel_record_file.h"
 #include "record_file/file_io.h"
+#include "tests/support/record_file/failing_file_operations.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ struct RecordingPlatform {
   std::vector<std::u16string> recentUseAsked;
   std::vector<std::u16string> createdDirectories;
   std::vector<std::u16string> traces;
+  FileOperations files = systemFileOperations();
 
   InstallChannelPlatform platform() {
     InstallChannelPlatform p;
@@ -45,6 +47,7 @@ struct RecordingPlatform {
       fs::create_directories(fs::path(std::string(directory.begin(), directory.end())));
     };
     p.trace = [this](std::u16string_view line) { traces.emplace_back(line); };
+    p.files = files;
     return p;
   }
 };
@@ -59,7 +62,6 @@ class InstallChannelStep : public ::testing::Test {
     fs::create_directories(hall_);
   }
   void TearDown() override {
-    setWriteFaultForTesting(WriteFault::None);
     fs::remove_all(hall_.parent_path());
   }
   fs::path recordPath() const { return hall_ / "config" / "original" / "InsChannel.as"; }
@@ -114,20 +116,22 @@ TEST_F(InstallChannelStep, UnreadableRecordIsNotReplaced) {
   EXPECT_EQ(recordInstallChannelIfDue(recorder_.platform(), hall(), 1), InstallChannelOutcome::NotWritten);
   EXPECT_TRUE(fs::is_directory(recordPath()));
   ASSERT_EQ(recorder_.traces.size(), 1u);
-  EXPECT_EQ(recorder_.traces[0].rfind(u"Install channel not recorded: ", 0), 0u);
+  EXPECT_EQ(recorder_.traces[0].rfind(u"Install channel not recorded: the record file was left as it was: ", 0), 0u);
+  EXPECT_NE(recorder_.traces[0].find(u" failed, error "), std::u16string::npos) << "the stage and its code";
 }
 
 TEST_F(InstallChannelStep, FailedWriteKeepsTheOldFileAndSaysSo) {
   fs::create_directories(recordPath().parent_path());
   std::ofstream(recordPath(), std::ios::binary) << "[Main]\r\nName=First\r\n";
   const auto before = recordBytes();
-  setWriteFaultForTesting(WriteFault::Write, 5);
+  recorder_.files = failingFileOperations(WriteFault::Write, 5);
   EXPECT_EQ(recordInstallChannelIfDue(recorder_.platform(), hall(), 1), InstallChannelOutcome::NotWritten);
-  setWriteFaultForTesting(WriteFault::None);
   EXPECT_EQ(recordBytes(), before);
   EXPECT_EQ(std::distance(fs::directory_iterator(recordPath().parent_path()), fs::directory_iterator()), 1);
   ASSERT_EQ(recorder_.traces.size(), 1u);
   EXPECT_NE(recorder_.traces[0], kChannelRecordedTrace);
+  EXPECT_EQ(recorder_.traces[0], u"Install channel not recorded: the record file was left as it was: write failed, "
+                                 u"error " + u16(std::to_string(kDiskFullError)) + u"\r\n");
 }
 
 TEST_F(InstallChannelStep, PathThatCannotBeBuiltWritesNothing) {

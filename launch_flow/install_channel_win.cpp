@@ -20,5 +20,6 @@ InstallChannelPlatform windowsInstallChannelPlatform() {
     systemFunctions().SHCreateDirectory(nullptr, as_wcstr(directory));
   };
   platform.trace = writeTraceLine;
+  platform.files = systemFileOperations();
   return platform;
 }

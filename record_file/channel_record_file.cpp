@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <new>
 
 #include "common/ascii_case.h"
 #include "record_file/file_io.h"
@@ -70,16 +69,25 @@ bool startsWith(std::span<const uint8_t> bytes, const uint8_t (&prefix)[N]) {
   return bytes.size() >= N && std::equal(prefix, prefix + N, bytes.begin());
 }
 
-int toInt(size_t count) {
-  if (count > INT_MAX) throw std::bad_alloc();
-  return static_cast<int>(count);
+// The failure for a text too long for the platform's int-counted conversions.
+constexpr FileStatus kTooLongToConvert{FileStage::Convert, kErrorFileTooLarge};
+
+// The failure a converter's CAtlException stands for.
+FileStatus conversionFailure(const CAtlException& e) {
+  return {FileStage::Convert, static_cast<uint32_t>(e.m_hr)};
 }
 
-std::vector<uint8_t> encodeText(const std::u16string& text, RecordEncoding encoding, bool mark) {
-  std::vector<uint8_t> image;
+// Whether count units fit the int that the platform conversions take.
+bool fitsInt(size_t count) { return count <= INT_MAX; }
+
+// `text` in the file's encoding and mark, in `image`. Fails (stage Convert)
+// when the text is too long to convert or a conversion fails.
+FileStatus encodeText(const std::u16string& text, RecordEncoding encoding, bool mark, std::vector<uint8_t>& image) {
+  image.clear();
+  if (!fitsInt(4 * text.size() + 4)) return kTooLongToConvert;
   if (encoding == CodePage936) {
     std::vector<char> bytes(2 * text.size() + 2);
-    wideToGbk(bytes.data(), toInt(bytes.size()), text.c_str());
+    wideToGbk(bytes.data(), static_cast<int>(bytes.size()), text.c_str());
     image.assign(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(std::strlen(bytes.data())));
     // Text that would begin with the bytes of a mark would load as UTF-8 or
     // UTF-16: an empty line in front keeps it code page 936.
@@ -96,19 +104,20 @@ std::vector<uint8_t> encodeText(const std::u16string& text, RecordEncoding encod
       image.push_back(static_cast<uint8_t>(unit >> 8));
     }
   }
-  return image;
+  return {};
 }
 
-// The text of the file's bytes after its mark, up to a NUL.
-std::u16string decodeText(std::span<const uint8_t> bytes, RecordEncoding encoding) {
-  std::u16string text;
+// The text of the file's bytes after its mark, up to a NUL, in `text`. The
+// caller keeps the bytes within kLargestFile, so their counts fit an int.
+void decodeText(std::span<const uint8_t> bytes, RecordEncoding encoding, std::u16string& text) {
   if (encoding == CodePage936) {
     // One byte never becomes more than one unit; the extra unit terminates.
     text.assign(bytes.size() + 1, u'\0');
-    gbkToWide(text.data(), toInt(text.size()), reinterpret_cast<const char*>(bytes.data()), toInt(bytes.size()));
+    gbkToWide(text.data(), static_cast<int>(text.size()), reinterpret_cast<const char*>(bytes.data()),
+              static_cast<int>(bytes.size()));
   } else if (encoding == Utf8) {
     bytes = bytes.subspan(std::size(kUtf8Mark));
-    Utf8ToWide converted(reinterpret_cast<const char*>(bytes.data()), toInt(bytes.size()));
+    Utf8ToWide converted(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
     text = converted.get();
   } else {
     bytes = bytes.subspan(std::size(kUtf16Mark));
@@ -117,7 +126,6 @@ std::u16string decodeText(std::span<const uint8_t> bytes, RecordEncoding encodin
   }
   size_t end = text.find(u'\0');
   if (end != std::u16string::npos) text.resize(end);
-  return text;
 }
 
 }  // namespace
@@ -149,7 +157,7 @@ std::u16string recordText(const ChannelRecordFile::Entries& entries) {
   return text;
 }
 
-ChannelRecordFile::ChannelRecordFile() = default;
+ChannelRecordFile::ChannelRecordFile(const FileOperations& files) : files_(&files) {}
 
 ChannelRecordFile::~ChannelRecordFile() { clear(); }
 
@@ -158,58 +166,63 @@ void ChannelRecordFile::clear() {
   cipherKey_.clear();
 }
 
-int32_t ChannelRecordFile::load(std::u16string_view path) {
+int32_t ChannelRecordFile::load(std::u16string_view path) { return read(path).ok() ? 0 : -1; }
+
+FileStatus ChannelRecordFile::read(std::u16string_view path) {
   clear();
-  canSave_ = false;
+  loadStatus_ = {FileStage::Open, 0};
   path = path.substr(0, path.find(u'\0'));
   cipherKey_ = recordCipherKey();
   // A cut path names some other file: refuse it rather than read or write that one.
-  if (path.size() >= kRecordPathCapacity) {
+  if (path.size() >= kPathLimit) {
     path_[0] = 0;
-    return -1;
+    return loadStatus_ = {FileStage::Open, kErrorPathTooLong};
   }
   std::memset(path_, 0, sizeof(path_));
   std::copy(path.begin(), path.end(), path_);
+  loadStatus_ = readFile(path);
+  return loadStatus_;
+}
 
+FileStatus ChannelRecordFile::readFile(std::u16string_view path) {
   FileReadResult file;
   try {
     file = readWholeFile(path);
   } catch (const std::bad_alloc&) {
-    return -1;
+    return {FileStage::Read, kErrorOutOfMemory};
   }
   if (file.status == FileReadStatus::Missing) {
     encoding_ = Utf8;
     hasBom_ = 1;
-    canSave_ = true;
-    return 0;
+    return {};
   }
-  if (file.status != FileReadStatus::Read || file.bytes.size() > kLargestFile) return -1;
-  if (file.bytes.empty()) {
-    canSave_ = true;
-    return 0;
-  }
-  if (loadBytes(file.bytes) != 0) return -1;
-  canSave_ = true;
-  return 0;
+  if (file.status != FileReadStatus::Read) return file.failure;
+  if (file.bytes.size() > kLargestFile) return {FileStage::Read, kErrorFileTooLarge};
+  if (file.bytes.empty()) return {};
+  return loadBytes(file.bytes);
 }
 
-int32_t ChannelRecordFile::loadBytes(std::span<const uint8_t> fileBytes) {
+FileStatus ChannelRecordFile::loadBytes(std::span<const uint8_t> fileBytes) {
   clear();
   cipherKey_ = recordCipherKey();
-  if (fileBytes.size() > kLargestFile) return -1;
+  if (fileBytes.size() > kLargestFile) return {FileStage::Read, kErrorFileTooLarge};
+  FileStatus status;
   try {
     std::optional<std::vector<uint8_t>> plain = decipherRecordBytes(fileBytes, cipherKey_);
     std::vector<uint8_t> bytes = plain ? std::move(*plain) : std::vector<uint8_t>(fileBytes.begin(), fileBytes.end());
     detectEncoding(bytes.data(), bytes.size());
-    if (bytes.size() <= 3) return 0;
-    std::u16string text = decodeText(bytes, encoding_);
+    if (bytes.size() <= 3) return {};
+    std::u16string text;
+    decodeText(bytes, encoding_, text);
     parseText(text.data(), text.size());
-    return 0;
-  } catch (const CAtlException&) {
+    return {};
+  } catch (const CAtlException& e) {
+    status = conversionFailure(e);
   } catch (const std::bad_alloc&) {
+    status = {FileStage::Convert, kErrorOutOfMemory};
   }
   entries_.clear();
-  return -1;
+  return status;
 }
 
 void ChannelRecordFile::detectEncoding(const uint8_t* bytes, size_t length) {
@@ -256,23 +269,41 @@ void ChannelRecordFile::parseText(const char16_t* text, size_t length) {
   }
 }
 
-std::vector<uint8_t> ChannelRecordFile::fileImage() const {
-  std::vector<uint8_t> image = encodeText(recordText(entries_), encoding_, hasBom_ == 1);
-  if (cipherKey_.empty()) return image;
-  if (image.size() > kLargestFile) throw std::bad_alloc();
-  return encipherRecordBytes(image, cipherKey_);
+FileStatus ChannelRecordFile::fileImage(std::vector<uint8_t>& image) const {
+  image.clear();
+  try {
+    std::vector<uint8_t> text;
+    if (FileStatus encoded = encodeText(recordText(entries_), encoding_, hasBom_ == 1, text); !encoded.ok())
+      return encoded;
+    if (cipherKey_.empty()) {
+      image = std::move(text);
+      return {};
+    }
+    std::optional<std::vector<uint8_t>> enciphered = encipherRecordBytes(text, cipherKey_);
+    if (!enciphered) return kTooLongToConvert;
+    image = std::move(*enciphered);
+    return {};
+  } catch (const CAtlException& e) {
+    return conversionFailure(e);
+  }
 }
 
 bool ChannelRecordFile::saveInstallChannel(std::u16string_view channelText) {
+  return writeInstallChannel(channelText).ok();
+}
+
+FileStatus ChannelRecordFile::writeInstallChannel(std::u16string_view channelText) {
   channelText = channelText.substr(0, channelText.find_first_of(std::u16string_view(u"\0\r\n", 3)));
   entries_[entryKey(kInstallSection, kInstallEntry)] = std::u16string(trimSpaces(channelText));
-  if (!canSave_ || path_[0] == 0) return false;
+  if (!loadStatus_.ok()) return loadStatus_;
+  if (path_[0] == 0) return {FileStage::Open, 0};
+  std::vector<uint8_t> image;
   try {
-    return replaceFileContents(path(), fileImage());
-  } catch (const CAtlException&) {
+    if (FileStatus built = fileImage(image); !built.ok()) return built;
   } catch (const std::bad_alloc&) {
+    return {FileStage::Convert, kErrorOutOfMemory};
   }
-  return false;
+  return replaceFileContents(path(), image, *files_);
 }
 
 std::string recordCipherKey() {
@@ -291,8 +322,8 @@ std::optional<std::vector<uint8_t>> decipherRecordBytes(std::span<const uint8_t>
   return plain;
 }
 
-std::vector<uint8_t> encipherRecordBytes(std::span<const uint8_t> plain, const std::string& key) {
-  if (plain.size() > size_t(kMaxCipherMessageLength)) throw std::bad_alloc();
+std::optional<std::vector<uint8_t>> encipherRecordBytes(std::span<const uint8_t> plain, const std::string& key) {
+  if (plain.size() > size_t(kMaxCipherMessageLength) || plain.size() > kLargestFile) return std::nullopt;
   const auto length = static_cast<int32_t>(plain.size());
   std::vector<uint8_t> enciphered(static_cast<size_t>(encipheredLength(length)), 0);
   int32_t written = 0;

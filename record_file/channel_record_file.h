@@ -13,14 +13,15 @@
 #include <string_view>
 #include <vector>
 
+#include "common/path_limit.h"
+#include "record_file/file_io.h"
+#include "record_file/file_status.h"
+
 enum RecordEncoding : int32_t {
   CodePage936 = 0,
   Utf8 = 1,
   Utf16Le = 2,
 };
-
-// Room of the path field: the platform's path limit, terminator included.
-inline constexpr size_t kRecordPathCapacity = 260;
 
 // The entry key: section, "#", name, with ASCII A-Z lowercased (nothing else).
 std::u16string entryKey(std::u16string_view section, std::u16string_view name);
@@ -32,7 +33,8 @@ class ChannelRecordFile {
   using Entries = std::map<std::u16string, std::u16string>;
 
   // An empty store: no entries or path, CodePage936 without a mark, no key.
-  ChannelRecordFile();
+  // It writes through `files`, which must outlive it.
+  explicit ChannelRecordFile(const FileOperations& files = systemFileOperations());
   ~ChannelRecordFile();
   ChannelRecordFile(const ChannelRecordFile&) = delete;
   ChannelRecordFile& operator=(const ChannelRecordFile&) = delete;
@@ -45,6 +47,9 @@ class ChannelRecordFile {
   // and saveInstallChannel refuses to write, so the file is not replaced by
   // the few entries set since.
   int32_t load(std::u16string_view path);
+  // load with the reason: ok for 0, else the stage that failed (Open with
+  // kErrorPathTooLong for a path of 260 units or more).
+  FileStatus read(std::u16string_view path);
 
   // Sets section "InstallChannel", entry "MainCid" to channelText (taken up to
   // its first NUL, CR or LF, without leading and trailing spaces, as a load
@@ -52,21 +57,28 @@ class ChannelRecordFile {
   // only when the file now holds the whole table; on false the file is as it
   // was, and the entry stays set in memory.
   bool saveInstallChannel(std::u16string_view channelText);
+  // saveInstallChannel with the reason: ok for true; otherwise the failed
+  // load's status when the last load failed (Open with no code when the store
+  // was never loaded), or the stage of the image or the write that failed.
+  FileStatus writeInstallChannel(std::u16string_view channelText);
 
   // Empties the entries and the cipher key; path, encoding and mark stay.
   void clear();
 
   // The byte half of load: clears the store, sets the key and takes in the
   // bytes of a file (deciphered when they decipher, then as detected).
-  // Returns 0, or -1 when a conversion failed (the table is then empty).
-  int32_t loadBytes(std::span<const uint8_t> fileBytes);
+  // Ok, or stage Convert when a conversion failed (the table is then empty),
+  // or Read with kErrorFileTooLarge for more bytes than the store handles.
+  FileStatus loadBytes(std::span<const uint8_t> fileBytes);
 
-  // The bytes that saving writes: the table as text, in the file's encoding
-  // and mark, enciphered when the key is set. Code page 936 text whose bytes
-  // would begin like a mark gets an empty line in front, so that it loads as
-  // code page 936 again. Raises CAtlException or std::bad_alloc when memory
-  // runs out.
-  std::vector<uint8_t> fileImage() const;
+  // Sets `image` to the bytes that saving writes: the table as text, in the
+  // file's encoding and mark, enciphered when the key is set. Code page 936
+  // text whose bytes would begin like a mark gets an empty line in front, so
+  // that it loads as code page 936 again. Fails with stage Convert (the
+  // converter's HRESULT, or kErrorFileTooLarge for a table too long for the
+  // conversions or the cipher), `image` then empty. Raises std::bad_alloc
+  // only when memory runs out.
+  FileStatus fileImage(std::vector<uint8_t>& image) const;
 
   // Sets encoding and mark from the first bytes: EF BB BF is UTF-8, FF FE is
   // UTF-16LE, anything else code page 936 without a mark.
@@ -81,15 +93,20 @@ class ChannelRecordFile {
   int32_t hasBom() const { return hasBom_; }
   const std::string& cipherKey() const { return cipherKey_; }
   // Whether saveInstallChannel may write: after a load that returned 0.
-  bool canSave() const { return canSave_; }
+  bool canSave() const { return loadStatus_.ok(); }
 
  private:
+  // The file part of read: the bytes at `path` into the table.
+  FileStatus readFile(std::u16string_view path);
+
+  const FileOperations* files_;
   Entries entries_;
-  char16_t path_[kRecordPathCapacity] = {};
+  char16_t path_[kPathLimit] = {};
   RecordEncoding encoding_ = CodePage936;
   int32_t hasBom_ = 0;
   std::string cipherKey_;
-  bool canSave_ = false;
+  // How the last load ended; saving writes only after one that succeeded.
+  FileStatus loadStatus_{FileStage::Open, 0};
 };
 
 // The text the store writes for entries, in its exact form: for each entry
@@ -107,6 +124,6 @@ std::string recordCipherKey();
 // std::nullopt (not enciphered, another key, damaged, or too long for the cipher).
 std::optional<std::vector<uint8_t>> decipherRecordBytes(std::span<const uint8_t> bytes, const std::string& key);
 
-// `plain` enciphered with the 16-byte `key` as one message. Raises
-// std::bad_alloc when it is too long for the cipher.
-std::vector<uint8_t> encipherRecordBytes(std::span<const uint8_t> plain, const std::string& key);
+// `plain` enciphered with the 16-byte `key` as one message; std::nullopt when
+// it is too long for the cipher.
+std::optional<std::vector<uint8_t>> encipherRecordBytes(std::span<const uint8_t> plain, const std::string& key);

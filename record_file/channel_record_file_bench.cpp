@@ -26,7 +26,9 @@ std::vector<uint8_t> sampleFile(size_t size) {
   }
   ChannelRecordFile store;
   store.loadBytes(std::vector<uint8_t>(text.begin(), text.end()));
-  return store.fileImage();
+  std::vector<uint8_t> image;
+  store.fileImage(image);
+  return image;
 }
 
 fs::path writeSample(size_t size) {
@@ -57,7 +59,9 @@ void loadAndSaveInMemory(benchmark::State& state) {
     ChannelRecordFile store;
     benchmark::DoNotOptimize(store.loadBytes(file));
     store.saveInstallChannel(u"1101010001");
-    benchmark::DoNotOptimize(store.fileImage());
+    std::vector<uint8_t> image;
+    benchmark::DoNotOptimize(store.fileImage(image));
+    benchmark::DoNotOptimize(image);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * file.size()));
   state.counters["file_bytes"] = static_cast<double>(file.size());

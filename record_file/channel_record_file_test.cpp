@@ -10,6 +10,7 @@
 
 #include "record_file/file_io.h"
 #include "record_file/record_cipher.h"
+#include "tests/support/record_file/failing_file_operations.h"
 
 namespace {
 
@@ -92,11 +93,12 @@ Entries parsed(std::u16string_view text) {
 // Loads bytes, saves them and loads what was saved: the entries must survive.
 Entries afterRoundTrip(const Bytes& bytes, Bytes* written = nullptr) {
   ChannelRecordFile store;
-  EXPECT_EQ(store.loadBytes(bytes), 0);
-  Bytes image = store.fileImage();
+  EXPECT_TRUE(store.loadBytes(bytes).ok());
+  Bytes image;
+  EXPECT_TRUE(store.fileImage(image).ok());
   if (written) *written = decipher(image);
   ChannelRecordFile again;
-  EXPECT_EQ(again.loadBytes(image), 0);
+  EXPECT_TRUE(again.loadBytes(image).ok());
   EXPECT_EQ(again.encoding(), store.encoding());
   EXPECT_EQ(again.entries(), store.entries());
   return again.entries();
@@ -168,7 +170,7 @@ TEST(ChannelRecordFile, PlainTextOfCipherLengthIsReadAsPlain) {
   Bytes plain = bytesOf("[s]\r\nkey=value\r\nx=1234\r\n");
   ASSERT_EQ(plain.size() % 8, 0u);
   ChannelRecordFile store;
-  ASSERT_EQ(store.loadBytes(plain), 0);
+  ASSERT_TRUE(store.loadBytes(plain).ok());
   EXPECT_EQ(store.entries(), (Entries{{u"s#key", u"value"}, {u"s#x", u"1234"}}));
 }
 
@@ -302,6 +304,8 @@ TEST(ChannelRecordFile, OverlongPathIsRefusedNotCut) {
   EXPECT_EQ(store.load(longest + u"b"), -1);
   EXPECT_TRUE(store.path().empty());
   EXPECT_FALSE(store.saveInstallChannel(u"1"));
+  EXPECT_EQ(store.writeInstallChannel(u"1"), (FileStatus{FileStage::Open, kErrorPathTooLong}))
+      << "a refused save names the refused load";
   EXPECT_TRUE(folder.contents().empty());
   // 259 units is still a path: it is used as given.
   EXPECT_EQ(store.load(longest), 0);
@@ -315,8 +319,20 @@ TEST(ChannelRecordFile, UnreadableFileIsNotReplaced) {
   EXPECT_EQ(store.load(folder.file().u16string()), -1);
   EXPECT_TRUE(store.entries().empty());
   EXPECT_FALSE(store.saveInstallChannel(u"9"));
+  // Windows refuses to open a folder as a file; POSIX opens it and refuses to read it.
+  const FileStatus refused = store.writeInstallChannel(u"9");
+  EXPECT_TRUE(refused.stage == FileStage::Open || refused.stage == FileStage::Read) << fileStageName(refused.stage);
+  EXPECT_NE(refused.error, 0u);
   EXPECT_TRUE(fs::is_directory(folder.file()));
   EXPECT_EQ(folder.contents().size(), 1u);
+}
+
+TEST(ChannelRecordFile, ANeverLoadedStoreWritesNothingAndSaysItHasNoFile) {
+  ChannelRecordFile store;
+  EXPECT_EQ(store.writeInstallChannel(u"9"), (FileStatus{FileStage::Open, 0}));
+  std::vector<uint8_t> image;
+  EXPECT_TRUE(store.fileImage(image).ok()) << "an image without a key is plain text";
+  EXPECT_EQ(std::string(image.begin(), image.end()), "\r\n[installchannel]\r\nmaincid=9\r\n\r\n");
 }
 
 TEST(ChannelRecordFile, FailedWriteLeavesOldFileAndNoTemporary) {
@@ -325,18 +341,26 @@ TEST(ChannelRecordFile, FailedWriteLeavesOldFileAndNoTemporary) {
   struct Case {
     WriteFault fault;
     size_t bytes;
-  } cases[] = {{WriteFault::Write, 0}, {WriteFault::Write, 17}, {WriteFault::Flush, 0}, {WriteFault::Replace, 0}};
+    FileStatus failure;
+  } cases[] = {{WriteFault::Write, 0, {FileStage::Write, kDiskFullError}},
+               {WriteFault::Write, 17, {FileStage::Write, kDiskFullError}},
+               {WriteFault::Flush, 0, {FileStage::Flush, kDeviceError}},
+               {WriteFault::Replace, 0, {FileStage::Rename, kHeldError}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.fault) * 1000 + static_cast<int>(c.bytes));
     writeFile(folder.file(), original);
-    ChannelRecordFile store;
-    ASSERT_EQ(store.load(folder.file().u16string()), 0);
-    setWriteFaultForTesting(c.fault, c.bytes);
-    EXPECT_FALSE(store.saveInstallChannel(u"42"));
-    setWriteFaultForTesting(WriteFault::None);
+    const FileOperations failing = failingFileOperations(c.fault, c.bytes);
+    {
+      ChannelRecordFile store(failing);
+      ASSERT_EQ(store.load(folder.file().u16string()), 0);
+      EXPECT_FALSE(store.saveInstallChannel(u"42"));
+      EXPECT_EQ(store.writeInstallChannel(u"42"), c.failure) << "the failure names its stage and code";
+    }
     EXPECT_EQ(readFile(folder.file()), original);
     EXPECT_EQ(folder.contents(), std::vector<fs::path>{fs::path("InsChannel.as")});
-    EXPECT_TRUE(store.saveInstallChannel(u"42")) << "the store can still write once the fault is gone";
+    ChannelRecordFile store;
+    ASSERT_EQ(store.load(folder.file().u16string()), 0);
+    EXPECT_TRUE(store.saveInstallChannel(u"42")) << "the system's operations write the same file";
   }
 }
 
@@ -345,14 +369,14 @@ TEST(FileSetWriter, PutsEveryFileInPlaceOnlyOnCommit) {
   writeFile(folder.file(u"old.exe"), bytesOf("old"));
   FileSetWriter writer;
   for (const char16_t* name : {u"old.exe", u"a.exe", u"\u6e20\u9053.exe"})
-    ASSERT_TRUE(writer.add(folder.file(name).u16string(), bytesOf("new")));
+    ASSERT_TRUE(writer.add(folder.file(name).u16string(), bytesOf("new")).ok());
   EXPECT_EQ(readFile(folder.file(u"old.exe")), bytesOf("old")) << "nothing is replaced before the commit";
   EXPECT_FALSE(fs::exists(folder.file(u"a.exe")));
-  EXPECT_EQ(writer.commit(), 3u);
+  EXPECT_EQ(writer.commit().placed, 3u);
   for (const char16_t* name : {u"old.exe", u"a.exe", u"\u6e20\u9053.exe"})
     EXPECT_EQ(readFile(folder.file(name)), bytesOf("new"));
   EXPECT_EQ(folder.contents().size(), 3u) << "no new file is left behind";
-  EXPECT_EQ(writer.commit(), 0u) << "a commit puts in place what was added since the last";
+  EXPECT_EQ(writer.commit().placed, 0u) << "a commit puts in place what was added since the last";
 }
 
 TEST(FileSetWriter, AFailureLeavesEveryFileAsItWasAndNoNewFile) {
@@ -360,26 +384,29 @@ TEST(FileSetWriter, AFailureLeavesEveryFileAsItWasAndNoNewFile) {
   const struct {
     WriteFault fault;
     size_t placed;
-  } cases[] = {{WriteFault::Flush, 0}, {WriteFault::Replace, 0}};
+    FileStage stage;
+  } cases[] = {{WriteFault::Flush, 0, FileStage::Flush}, {WriteFault::Replace, 0, FileStage::Rename}};
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.fault));
     writeFile(folder.file(u"old.exe"), bytesOf("old"));
-    FileSetWriter writer;
-    ASSERT_TRUE(writer.add(folder.file(u"old.exe").u16string(), bytesOf("new")));
-    ASSERT_TRUE(writer.add(folder.file(u"a.exe").u16string(), bytesOf("new")));
-    setWriteFaultForTesting(c.fault);
-    EXPECT_EQ(writer.commit(), c.placed);
-    setWriteFaultForTesting(WriteFault::None);
+    const FileOperations failing = failingFileOperations(c.fault);
+    FileSetWriter writer(failing);
+    ASSERT_TRUE(writer.add(folder.file(u"old.exe").u16string(), bytesOf("new")).ok());
+    ASSERT_TRUE(writer.add(folder.file(u"a.exe").u16string(), bytesOf("new")).ok());
+    const FileSetWriter::Committed committed = writer.commit();
+    EXPECT_EQ(committed.placed, c.placed);
+    EXPECT_EQ(committed.status.stage, c.stage);
     EXPECT_EQ(readFile(folder.file(u"old.exe")), bytesOf("old"));
     EXPECT_EQ(folder.contents(), std::vector<fs::path>{fs::path("old.exe")});
   }
 
-  setWriteFaultForTesting(WriteFault::Write, 1);
   {
+    const FileOperations failing = failingFileOperations(WriteFault::Write, 1);
+    FileSetWriter failingWriter(failing);
+    EXPECT_EQ(failingWriter.add(folder.file(u"a.exe").u16string(), bytesOf("new")),
+              (FileStatus{FileStage::Write, kDiskFullError}));
     FileSetWriter writer;
-    EXPECT_FALSE(writer.add(folder.file(u"a.exe").u16string(), bytesOf("new")));
-    setWriteFaultForTesting(WriteFault::None);
-    ASSERT_TRUE(writer.add(folder.file(u"b.exe").u16string(), bytesOf("new")));
+    ASSERT_TRUE(writer.add(folder.file(u"b.exe").u16string(), bytesOf("new")).ok());
     // Never committed: the destructor deletes the new file.
   }
   EXPECT_EQ(folder.contents(), std::vector<fs::path>{fs::path("old.exe")});

@@ -48,7 +48,7 @@ class Folder {
 std::u16string u16(const std::wstring& text) { return std::u16string(as_u16view(text)); }
 
 void put(const std::wstring& path, const std::string& bytes) {
-  ASSERT_TRUE(replaceFileContents(u16(path), {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}));
+  ASSERT_TRUE(replaceFileContents(u16(path), {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}).ok());
 }
 
 std::string contents(const std::wstring& path) {
@@ -78,8 +78,12 @@ TEST(FileIoWin, FileLockedByAnotherHandleIsNeitherReadNorReplaced) {
   UniqueHandle lock =
       uniqueFile(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_NE(lock, nullptr);
-  EXPECT_EQ(readWholeFile(u16(path)).status, FileReadStatus::Failed) << "a locked file is not a missing one";
-  EXPECT_FALSE(replaceFileContents(u16(path), kNew));
+  const FileReadResult read = readWholeFile(u16(path));
+  EXPECT_EQ(read.status, FileReadStatus::Failed) << "a locked file is not a missing one";
+  EXPECT_EQ(read.failure, (FileStatus{FileStage::Open, ERROR_SHARING_VIOLATION}));
+  const FileStatus replaced = replaceFileContents(u16(path), kNew);
+  EXPECT_EQ(replaced.stage, FileStage::Rename) << "the new file was written, the held one not replaced";
+  EXPECT_NE(replaced.error, 0u);
   lock.reset();
   EXPECT_EQ(contents(path), "old");
   EXPECT_EQ(folder.names().size(), 1u) << "the new file was left behind";
@@ -90,7 +94,7 @@ TEST(FileIoWin, ReadOnlyFileStaysAndNoTemporaryIsLeft) {
   std::wstring path = folder.file(L"InsChannel.as");
   put(path, "old");
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-  EXPECT_FALSE(replaceFileContents(u16(path), kNew));
+  EXPECT_EQ(replaceFileContents(u16(path), kNew), (FileStatus{FileStage::Open, ERROR_ACCESS_DENIED}));
   EXPECT_EQ(contents(path), "old");
   EXPECT_EQ(folder.names().size(), 1u);
 }
@@ -110,7 +114,7 @@ TEST(FileIoWin, FolderIsNotAFile) {
   std::wstring path = folder.file(L"sub");
   CreateDirectoryW(path.c_str(), nullptr);
   EXPECT_EQ(readWholeFile(u16(path)).status, FileReadStatus::Failed);
-  EXPECT_FALSE(replaceFileContents(u16(path), kNew));
+  EXPECT_EQ(replaceFileContents(u16(path), kNew), (FileStatus{FileStage::Open, ERROR_DIRECTORY}));
   EXPECT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   RemoveDirectoryW(path.c_str());
   EXPECT_TRUE(folder.names().empty());

@@ -1,6 +1,6 @@
 // The code-page conversions the text encodings are built on. The Windows
 // build implements them with MultiByteToWideChar, WideCharToMultiByte and
-// GetLastError (text_platform_win.cpp); the native build with the portable
+// GetLastError (windows/text_platform_win.cpp); the native build with the portable
 // conversions and an error code of its own (native/text_platform_native.cpp).
 #pragma once
 

@@ -78,9 +78,9 @@ std::optional<std::vector<uint8_t>> deciphered(const std::vector<uint8_t>& bytes
 }
 
 std::vector<uint8_t> enciphered(const std::vector<uint8_t>& plain) {
-  if (plain.size() > size_t(kMaxCipherMessageLength))
-    throw ToolError{kExitBadInput, "the input is too large for the record cipher"};
-  return encipherRecordBytes(plain, recordCipherKey());
+  std::optional<std::vector<uint8_t>> bytes = encipherRecordBytes(plain, recordCipherKey());
+  if (!bytes) throw ToolError{kExitBadInput, "the input is too large for the record cipher"};
+  return std::move(*bytes);
 }
 
 const char* encodingName(const ChannelRecordFile& store) {
@@ -138,34 +138,34 @@ void listTextNotes(std::ostream& out, const RecordTextForDisplay& display, Recor
 // A store that has loaded `path`; raises ToolError when the file is there but
 // could not be read whole (the store would refuse to write it).
 void loadForEditing(ChannelRecordFile& store, const std::string& path) {
-  if (store.load(toUtf16(path)) != 0)
+  if (const FileStatus read = store.read(toUtf16(path)); !read.ok())
     throw ToolError{kExitCannotRead, "cannot read " + path + " whole (no access, a folder, text that does not "
-                                     "convert, or a path of 260 characters or more); it was left as it was"};
+                                     "convert, or a path of 260 characters or more: " + describeFileStatus(read) +
+                                     "); it was left as it was"};
 }
 
 // Writes the store's table to `path`, after checking that the bytes load back
 // as the same entries (the encoding may not hold every character).
-void writeStore(const ChannelRecordFile& store, const std::string& path) {
+void writeStore(const ChannelRecordFile& store, const std::string& path, const FileOperations& files) {
   std::vector<uint8_t> image;
-  try {
-    image = store.fileImage();
-  } catch (const CAtlException&) {
-    throw ToolError{kExitBadInput, "the text could not be converted; " + path + " was left as it was"};
-  }
+  if (const FileStatus built = store.fileImage(image); !built.ok())
+    throw ToolError{kExitBadInput, "the text could not be converted (" + describeFileStatus(built) + "); " + path +
+                                       " was left as it was"};
   ChannelRecordFile check;
-  if (check.loadBytes(image) != 0 || check.entries() != store.entries())
+  if (!check.loadBytes(image).ok() || check.entries() != store.entries())
     throw ToolError{kExitBadInput, std::string("the file's encoding (") + encodingName(store) +
                                        ") cannot hold the value; " + path + " was left as it was"};
-  writeOutputFile(path, image);
+  writeOutputFile(path, image, files);
 }
 
-int showCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&) {
+int showCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&,
+                const FileOperations&) {
   expectArguments("show", arguments, 1, "FILE");
   const std::string& path = arguments[0];
   const std::vector<uint8_t> bytes = readInputFile(path);
   const std::optional<std::vector<uint8_t>> plain = deciphered(bytes);
   ChannelRecordFile store;
-  if (store.loadBytes(bytes) != 0)
+  if (!store.loadBytes(bytes).ok())
     throw ToolError{kExitBadInput, path + ": its text could not be converted from its encoding"};
   listLine(out, "file", path, kValueColumn);
   listLine(out, "container", plain ? "enciphered, " + std::to_string(bytes.size()) + " bytes holding " +
@@ -182,7 +182,8 @@ int showCommand(const std::vector<std::string>& arguments, std::ostream& out, st
   return kExitDone;
 }
 
-int setCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&) {
+int setCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&,
+               const FileOperations& files) {
   expectArguments("set", arguments, 4, "FILE SECTION ENTRY VALUE");
   const std::string& path = arguments[0];
   const std::u16string section = toUtf16(arguments[1]);
@@ -202,14 +203,15 @@ int setCommand(const std::vector<std::string>& arguments, std::ostream& out, std
   ChannelRecordFile store;
   loadForEditing(store, path);
   store.parseText(lines.data(), lines.size());
-  writeStore(store, path);
+  writeStore(store, path, files);
   out << "set " << (section.empty() ? std::string("(no section)") : "[" + arguments[1] + "]") << " "
       << arguments[2] << " = " << arguments[3] << " in " << path << " (" << encodingName(store) << ", enciphered, "
       << store.entries().size() << " entries)\n";
   return kExitDone;
 }
 
-int setChannelCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&) {
+int setChannelCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&,
+                      const FileOperations& files) {
   expectArguments("set-channel", arguments, 2, "FILE N");
   const std::string& path = arguments[0];
   const std::string& text = arguments[1];
@@ -217,33 +219,35 @@ int setChannelCommand(const std::vector<std::string>& arguments, std::ostream& o
   const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), channel);
   if (text.empty() || error != std::errc() || stop != text.data() + text.size())
     usageError("set-channel", "N must be a decimal number from -2147483648 to 2147483647, not \"" + text + "\"");
-  ChannelRecordFile store;
+  ChannelRecordFile store(files);
   loadForEditing(store, path);
-  if (!store.saveInstallChannel(toUtf16(std::to_string(channel))))
-    throw ToolError{kExitCannotWrite, "cannot write " + path + " (left as it was)"};
+  if (const FileStatus written = store.writeInstallChannel(toUtf16(std::to_string(channel))); !written.ok())
+    throw ToolError{kExitCannotWrite, "cannot write " + path + " (left as it was): " + describeFileStatus(written)};
   out << "set [InstallChannel] MainCid = " << channel << " in " << path << " (" << encodingName(store)
       << ", enciphered, " << store.entries().size() << " entries)\n";
   return kExitDone;
 }
 
-int decipherCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&) {
+int decipherCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&,
+                    const FileOperations& files) {
   expectArguments("decipher", arguments, 2, "IN OUT");
   const std::optional<std::vector<uint8_t>> plain = deciphered(readInputFile(arguments[0]));
   if (!plain)
     throw ToolError{kExitBadInput, arguments[0] + " is not enciphered with the record key (a plain file, "
                                                   "another key, or damaged); nothing was written"};
-  writeOutputFile(arguments[1], *plain);
+  writeOutputFile(arguments[1], *plain, files);
   out << "deciphered " << arguments[0] << " into " << arguments[1] << " (" << plain->size() << " bytes)\n";
   return kExitDone;
 }
 
-int encipherCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int encipherCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                    const FileOperations& files) {
   expectArguments("encipher", arguments, 2, "IN OUT");
   const std::vector<uint8_t> plain = readInputFile(arguments[0]);
   if (deciphered(plain))
     err << "channel_record: warning: " << arguments[0] << " is enciphered already; enciphering it once more\n";
   const std::vector<uint8_t> bytes = enciphered(plain);
-  writeOutputFile(arguments[1], bytes);
+  writeOutputFile(arguments[1], bytes, files);
   out << "enciphered " << arguments[0] << " into " << arguments[1] << " (" << bytes.size() << " bytes)\n";
   return kExitDone;
 }
@@ -263,6 +267,7 @@ bool asksForHelp(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-int runChannelRecord(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-  return runTool("channel_record", kOverview, kCommands, asksForHelp, arguments, out, err);
+int runChannelRecord(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                     const FileOperations& files) {
+  return runTool("channel_record", kOverview, kCommands, asksForHelp, arguments, out, err, files);
 }

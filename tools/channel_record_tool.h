@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "record_file/file_io.h"
+
 // Runs channel_record with the arguments after the program name (UTF-8):
-// reports on `out`, explains failures on `err`, returns the exit code.
-int runChannelRecord(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+// reports on `out`, explains failures on `err`, returns the exit code. Files
+// are written through `files`.
+int runChannelRecord(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                     const FileOperations& files = systemFileOperations());

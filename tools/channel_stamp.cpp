@@ -181,20 +181,22 @@ void describe(std::ostream& out, const std::string& path, const std::vector<uint
   listLine(out, "self-test arguments", joined(selfTestArguments(asRead)), kValueColumn);
 }
 
-int stampCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int stampCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                 const FileOperations& files) {
   const StampRequest request = parseStampRequest(arguments);
   ExecutableInfo info;
   std::vector<uint8_t> bytes = readExecutable(request.copy, info);
   checkSignature(request.copy, info, request.force, err);
   writeStamp(bytes, request.stamp);
   const std::string target = request.output.empty() ? request.copy : request.output;
-  writeOutputFile(target, bytes);
+  writeOutputFile(target, bytes, files);
   out << "stamped " << target << "\n";
   describe(out, target, bytes, info);
   return kExitDone;
 }
 
-int showCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&) {
+int showCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&,
+                const FileOperations&) {
   if (arguments.size() != 1) usageError("show", "show takes one COPY");
   ExecutableInfo info;
   const std::vector<uint8_t> bytes = readExecutable(arguments[0], info);
@@ -202,7 +204,8 @@ int showCommand(const std::vector<std::string>& arguments, std::ostream& out, st
   return kExitDone;
 }
 
-int verifyCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int verifyCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                  const FileOperations&) {
   if (arguments.empty()) usageError("verify", "verify needs COPY");
   if (arguments.size() > 1 && arguments[1] != "--") usageError("verify", "put -- between COPY and the launcher's arguments");
   const std::string& copy = arguments[0];
@@ -356,7 +359,8 @@ std::vector<BatchCopy> readManifestFile(const std::string& manifest, const std::
   return std::move(std::get<std::vector<BatchCopy>>(copies));
 }
 
-int batchCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int batchCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                 const FileOperations& files) {
   const ManifestArguments parsed = parseManifestArguments("batch", arguments, "--out", true);
   if (parsed.templateCopy.empty()) usageError("batch", "batch needs --template COPY");
   const std::string& templateCopy = parsed.templateCopy;
@@ -372,20 +376,22 @@ int batchCommand(const std::vector<std::string>& arguments, std::ostream& out, s
   // Every copy is written beside its place first and the lot flushed to the
   // disk at once; only then are they renamed into place, so a failure before
   // that leaves DIR as it was.
-  FileSetWriter writer;
+  FileSetWriter writer(files);
   // One image for all copies: each stamp rewrites every byte it owns.
   std::vector<uint8_t> bytes = original;
   std::vector<std::string> targets;
   for (const BatchCopy& copy : plan) {
     writeStamp(bytes, copy.stamp);
     targets.push_back(utf8Of(pathOf(folder) / pathOf(copy.output)));
-    if (!writer.add(toUtf16(targets.back()), bytes))
-      throw ToolError{kExitCannotWrite, "cannot write " + targets.back() + "; no copy was written, " + folder +
-                                            " is as it was"};
+    if (const FileStatus added = writer.add(toUtf16(targets.back()), bytes); !added.ok())
+      throw ToolError{kExitCannotWrite, "cannot write " + targets.back() + " (" + describeFileStatus(added) +
+                                            "); no copy was written, " + folder + " is as it was"};
   }
-  const size_t written = writer.commit();
+  const FileSetWriter::Committed committed = writer.commit();
+  const size_t written = committed.placed;
   if (written != plan.size())
-    throw ToolError{kExitCannotWrite, "cannot put the copies in place in " + folder + ": " + std::to_string(written) +
+    throw ToolError{kExitCannotWrite, "cannot put the copies in place in " + folder + " (" +
+                                          describeFileStatus(committed.status) + "): " + std::to_string(written) +
                                           " of " + std::to_string(plan.size()) +
                                           " were written before the failure, the others are as they were"};
   for (size_t i = 0; i < plan.size(); ++i)
@@ -441,7 +447,8 @@ std::vector<std::string> auditCopy(const std::string& path, const BatchCopy& row
   return faults;
 }
 
-int auditCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int auditCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                 const FileOperations&) {
   const ManifestArguments parsed = parseManifestArguments("audit", arguments, "--dir", false);
   const std::vector<BatchCopy> rows = readManifestFile(parsed.manifest, "nothing was checked", err);
   ExecutableInfo originalInfo;
@@ -580,6 +587,7 @@ std::variant<std::vector<BatchCopy>, std::vector<std::string>> readBatchManifest
   return copies;
 }
 
-int runChannelStamp(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-  return runTool("channel_stamp", kOverview, kCommands, asksForHelp, arguments, out, err);
+int runChannelStamp(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                    const FileOperations& files) {
+  return runTool("channel_stamp", kOverview, kCommands, asksForHelp, arguments, out, err, files);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "launch_settings/header_settings.h"
+#include "record_file/file_io.h"
 #include "tools/csv.h"
 
 // "stamp COPY ...", parsed.
@@ -45,5 +46,7 @@ std::variant<std::vector<BatchCopy>, std::vector<std::string>> readBatchManifest
 std::string outputNameProblem(const std::string& name);
 
 // Runs channel_stamp with the arguments after the program name (UTF-8):
-// reports on `out`, explains failures on `err`, returns the exit code.
-int runChannelStamp(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+// reports on `out`, explains failures on `err`, returns the exit code. Files
+// are written through `files`.
+int runChannelStamp(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                    const FileOperations& files = systemFileOperations());

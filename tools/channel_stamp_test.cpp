@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "record_file/file_io.h"
+#include "tests/support/record_file/failing_file_operations.h"
 #include "tests/support/tools/tool_test_support.h"
 #include "tools/tool_support.h"
 
@@ -163,11 +164,12 @@ class ChannelStampBatch : public ChannelStamp {
     template_ = folder_.write("launcher.exe", peImage());
     out_dir_ = folder_.path("copies");
   }
-  int batch(const std::string& manifest, std::vector<std::string> extra = {}) {
+  int batch(const std::string& manifest, std::vector<std::string> extra = {},
+            const FileOperations& files = systemFileOperations()) {
     std::vector<std::string> arguments = {"batch", folder_.write("manifest.csv", manifest), "--template", template_,
                                           "--out", out_dir_};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
-    return run(arguments);
+    return run(arguments, files);
   }
   std::string template_, out_dir_;
 };
@@ -228,10 +230,12 @@ TEST_F(ChannelStampBatch, AFailedWriteLeavesTheFolderAsItWas) {
   const Bytes before = ScratchDirectory::read(out_dir_ + "/a.exe");
   for (WriteFault fault : {WriteFault::Write, WriteFault::Flush, WriteFault::Replace}) {
     SCOPED_TRACE(int(fault));
-    setWriteFaultForTesting(fault, 100);
-    EXPECT_EQ(batch("output,channel\nb.exe,2\na.exe,3\n"), kExitCannotWrite);
-    setWriteFaultForTesting(WriteFault::None);
+    EXPECT_EQ(batch("output,channel\nb.exe,2\na.exe,3\n", {}, failingFileOperations(fault, 100)), kExitCannotWrite);
     EXPECT_TRUE(complained(fault == WriteFault::Write ? "no copy was written" : "0 of 2 were written")) << err_.str();
+    EXPECT_TRUE(complained(fault == WriteFault::Write    ? "(write failed, error "
+                           : fault == WriteFault::Flush ? "(flush failed, error "
+                                                        : "(rename failed, error "))
+        << err_.str();
     EXPECT_EQ(ScratchDirectory::read(out_dir_ + "/a.exe"), before);
     EXPECT_FALSE(ScratchDirectory::exists(out_dir_ + "/b.exe"));
     EXPECT_EQ(folder_.fileCount(), 3u) << "no new file is left behind";

@@ -8,22 +8,14 @@
 
 std::u16string toUtf16(std::string_view utf8) {
   if (utf8.empty()) return {};
-  try {
-    const Utf8ToWide converted(utf8.data(), int(utf8.size()));
-    return converted.get();
-  } catch (const CAtlException&) {
-    throw std::bad_alloc();
-  }
+  const Utf8ToWide converted(utf8.data(), int(utf8.size()));
+  return converted.get();
 }
 
 std::string toUtf8(std::u16string_view text) {
   const std::u16string terminated(text);
-  try {
-    const WideToUtf8 converted(terminated.c_str());
-    return converted.get();
-  } catch (const CAtlException&) {
-    throw std::bad_alloc();
-  }
+  const WideToUtf8 converted(terminated.c_str());
+  return converted.get();
 }
 
 std::string hexText(uint32_t value) {
@@ -43,9 +35,9 @@ std::vector<uint8_t> readInputFile(const std::string& path) {
   return std::move(file.bytes);
 }
 
-void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes) {
-  if (!replaceFileContents(toUtf16(path), bytes))
-    throw ToolError{kExitCannotWrite, "cannot write " + path + " (left as it was)"};
+void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes, const FileOperations& files) {
+  if (const FileStatus written = replaceFileContents(toUtf16(path), bytes, files); !written.ok())
+    throw ToolError{kExitCannotWrite, "cannot write " + path + " (left as it was): " + describeFileStatus(written)};
 }
 
 bool isHelpOption(const std::string& argument) { return argument == "--help" || argument == "-h"; }
@@ -64,7 +56,7 @@ const ToolCommand* findCommand(std::span<const ToolCommand> commands, const std:
 
 int dispatch(const char* overview, std::span<const ToolCommand> commands,
              bool (*asksForHelp)(const std::vector<std::string>&), const std::vector<std::string>& arguments,
-             std::ostream& out, std::ostream& err) {
+             std::ostream& out, std::ostream& err, const FileOperations& files) {
   if (arguments.empty()) throw ToolError{kExitUsage, std::string("missing command\n") + overview};
   const std::string& name = arguments[0];
   if (isHelpOption(name) || name == "help") {
@@ -79,21 +71,24 @@ int dispatch(const char* overview, std::span<const ToolCommand> commands,
     out << command->help;
     return kExitDone;
   }
-  return command->run(rest, out, err);
+  return command->run(rest, out, err, files);
 }
 
 }  // namespace
 
 int runTool(const char* tool, const char* overview, std::span<const ToolCommand> commands,
             bool (*asksForHelp)(const std::vector<std::string>&), const std::vector<std::string>& arguments,
-            std::ostream& out, std::ostream& err) {
+            std::ostream& out, std::ostream& err, const FileOperations& files) {
   try {
-    return dispatch(overview, commands, asksForHelp, arguments, out, err);
+    return dispatch(overview, commands, asksForHelp, arguments, out, err, files);
   } catch (const ToolError& error) {
     err << tool << ": " << error.message << "\n";
     return error.exitCode;
   } catch (const std::bad_alloc&) {
     err << tool << ": out of memory\n";
+    return kExitCannotRead;
+  } catch (const CAtlException& e) {
+    err << tool << ": a text conversion failed (" << hexText(static_cast<uint32_t>(e.m_hr)) << ")\n";
     return kExitCannotRead;
   }
 }

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "record_file/file_io.h"
+
 // Exit codes of channel_stamp and channel_record. 1..15 are left to
 // "channel_stamp verify", which ends with the launcher's self-test code.
 enum ToolExit : int {
@@ -29,7 +31,7 @@ struct ToolError {
 };
 
 // UTF-8 text as UTF-16; invalid sequences become U+FFFD. Raises
-// std::bad_alloc when memory runs out.
+// CAtlException when the conversion fails (memory runs out).
 std::u16string toUtf16(std::string_view utf8);
 
 // UTF-16 text as UTF-8; lone surrogates become U+FFFD.
@@ -44,25 +46,30 @@ std::vector<uint8_t> readInputFile(const std::string& path);
 
 // Replaces (or creates) the file at the UTF-8 `path` with `bytes` through a
 // temporary file beside it and a rename, so the path never holds a partial
-// file. Raises ToolError kExitCannotWrite, naming the path, on failure; the
-// file at `path` is then as it was.
-void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes);
+// file, all through `files`. Raises ToolError kExitCannotWrite, naming the
+// path and the stage that failed, on failure; the file at `path` is then as
+// it was.
+void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes, const FileOperations& files);
 
 // One command of a tool: its name, its --help text and what runs it (with the
-// arguments after the command's name). `run` reports failures by raising ToolError.
+// arguments after the command's name, and what files are written through).
+// `run` reports failures by raising ToolError.
 struct ToolCommand {
   const char* name;
   const char* help;
-  int (*run)(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+  int (*run)(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+             const FileOperations& files);
 };
 
 // Runs a tool: "--help", "-h" or "help [COMMAND]" print `overview` or the
 // command's help; "COMMAND ARGS..." runs the command, or prints its help when
 // `asksForHelp(ARGS)`. A ToolError is told on `err` as "TOOL: message" and its
-// exit code returned; running out of memory likewise ends with kExitCannotRead.
+// exit code returned; running out of memory, or a text conversion that
+// fails, likewise ends with kExitCannotRead.
 int runTool(const char* tool, const char* overview, std::span<const ToolCommand> commands,
             bool (*asksForHelp)(const std::vector<std::string>& arguments),
-            const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+            const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+            const FileOperations& files);
 
 // Whether `argument` is "--help" or "-h".
 bool isHelpOption(const std::string& argument);

@@ -55,19 +55,34 @@ class FileDescriptor {
   int fd_;
 };
 
-bool writeAll(int fd, const uint8_t* data, size_t count) {
-  size_t allowed = writableBytesForTesting(count);
-  size_t done = 0;
-  while (done < allowed) {
-    ssize_t n = ::write(fd, data + done, allowed - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return allowed == count;
+// 0 when the call returned 0, else errno.
+uint32_t errorUnless(int result) { return result == 0 ? 0 : static_cast<uint32_t>(errno); }
+
+}  // namespace
+
+FileOperations makeSystemFileOperations() {
+  FileOperations files;
+  files.write = [](PlatformFile file, const uint8_t* data, size_t count, size_t& written) -> uint32_t {
+    written = 0;
+    ssize_t n;
+    do n = ::write(static_cast<int>(file), data, count);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) return static_cast<uint32_t>(errno);
+    written = static_cast<size_t>(n);
+    return 0;
+  };
+  files.flush = [](PlatformFile file) { return errorUnless(::fsync(static_cast<int>(file))); };
+  files.flushFileSystem = [](PlatformFile file) { return errorUnless(::syncfs(static_cast<int>(file))); };
+  files.rename = [](const std::u16string& from, const std::u16string& to) {
+    return errorUnless(::rename(nativePath(from).c_str(), nativePath(to).c_str()));
+  };
+  return files;
 }
 
-// Creates a new file beside target, named after it with a unique suffix.
+namespace {
+
+// Creates a new file beside target, named after it with a unique suffix;
+// -1 with errno set on failure.
 int createSibling(const std::string& target, std::string& name) {
   static unsigned counter = 0;
   auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -88,12 +103,20 @@ FileReadResult readWholeFile(std::u16string_view path) {
   std::string name = nativePath(path);
   FileDescriptor file(name.empty() ? -1 : ::open(name.c_str(), O_RDONLY | O_CLOEXEC));
   if (!file.valid()) {
-    result.status = name.empty() || errno == ENOENT || errno == ENOTDIR ? FileReadStatus::Missing
-                                                                         : FileReadStatus::Failed;
+    const uint32_t error = name.empty() ? ENOENT : static_cast<uint32_t>(errno);
+    result.status = error == ENOENT || error == ENOTDIR ? FileReadStatus::Missing : FileReadStatus::Failed;
+    result.failure = {FileStage::Open, error};
     return result;
   }
   struct stat info;
-  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return result;
+  if (::fstat(file.get(), &info) != 0) {
+    result.failure = {FileStage::Read, static_cast<uint32_t>(errno)};
+    return result;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    result.failure = {FileStage::Read, EISDIR};
+    return result;
+  }
   return readExactly(static_cast<size_t>(info.st_size), [&](uint8_t* data, size_t count) -> size_t {
     ssize_t n;
     do n = ::read(file.get(), data, count);
@@ -102,50 +125,58 @@ FileReadResult readWholeFile(std::u16string_view path) {
   });
 }
 
-std::u16string writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes, bool flush) {
+FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes, bool flush,
+                        const FileOperations& files, std::u16string& newFile) {
   std::string target = nativePath(path);
-  if (target.empty()) return {};
+  if (target.empty()) return {FileStage::Open, ENOENT};
   // A file this process may not write is not replaced, as opening it for
   // writing would fail.
-  if (::access(target.c_str(), W_OK) != 0 && errno != ENOENT) return {};
+  if (::access(target.c_str(), W_OK) != 0 && errno != ENOENT) return {FileStage::Open, static_cast<uint32_t>(errno)};
   std::string temporary;
   FileDescriptor file(createSibling(target, temporary));
-  if (!file.valid()) return {};
+  if (!file.valid()) return {FileStage::Open, static_cast<uint32_t>(errno)};
   // The new file keeps the permissions of the one it replaces.
+  FileStatus status;
   struct stat old;
-  bool written = (::stat(target.c_str(), &old) != 0 || ::fchmod(file.get(), old.st_mode & 07777) == 0) &&
-                 writeAll(file.get(), bytes.data(), bytes.size()) &&
-                 (!flush || (writeFaultForTesting() != WriteFault::Flush && ::fsync(file.get()) == 0)) &&
-                 file.close();
-  std::u16string name = written ? widePath(temporary) : std::u16string();
-  if (name.empty()) {
+  if (::stat(target.c_str(), &old) == 0 && ::fchmod(file.get(), old.st_mode & 07777) != 0)
+    status = {FileStage::Write, static_cast<uint32_t>(errno)};
+  if (status.ok()) status = writeAll(files, file.get(), bytes.data(), bytes.size(), EIO);
+  if (status.ok() && flush) {
+    if (const uint32_t error = files.flush(file.get())) status = {FileStage::Flush, error};
+  }
+  // close reports a write that the system put off and could not do.
+  if (status.ok() && !file.close()) status = {FileStage::Write, static_cast<uint32_t>(errno)};
+  std::u16string name = status.ok() ? widePath(temporary) : std::u16string();
+  if (status.ok() && name.empty()) status = {FileStage::Convert, EILSEQ};
+  if (!status.ok()) {
     file.close();
     ::unlink(temporary.c_str());
+    return status;
   }
-  return name;
+  newFile = std::move(name);
+  return {};
 }
 
 // One syncfs per file system that holds new files: the whole file system is
 // flushed at once, instead of a journal commit per file.
-bool flushNewFiles(const std::vector<std::u16string>& newFiles) {
+FileStatus flushNewFiles(const std::vector<std::u16string>& newFiles, const FileOperations& files) {
   std::set<dev_t> flushed;
   for (const std::u16string& newFile : newFiles) {
     FileDescriptor file(::open(nativePath(newFile).c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info;
-    if (!file.valid() || ::fstat(file.get(), &info) != 0) return false;
+    if (!file.valid() || ::fstat(file.get(), &info) != 0) return {FileStage::Flush, static_cast<uint32_t>(errno)};
     if (flushed.contains(info.st_dev)) continue;
-    if (::syncfs(file.get()) != 0) return false;
+    if (const uint32_t error = files.flushFileSystem(file.get())) return {FileStage::Flush, error};
     flushed.insert(info.st_dev);
   }
-  return true;
+  return {};
 }
 
-bool putNewFileInPlace(const std::u16string& newFile, std::u16string_view target) {
-  const std::string name = nativePath(newFile);
-  if (writeFaultForTesting() != WriteFault::Replace && ::rename(name.c_str(), nativePath(target).c_str()) == 0)
-    return true;
-  ::unlink(name.c_str());
-  return false;
+FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files) {
+  const uint32_t error = files.rename(newFile, std::u16string(target));
+  if (error == 0) return {};
+  ::unlink(nativePath(newFile).c_str());
+  return {FileStage::Rename, error};
 }
 
 void deleteNewFile(const std::u16string& newFile) { ::unlink(nativePath(newFile).c_str()); }

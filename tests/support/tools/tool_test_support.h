@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "record_file/file_io.h"
+
 using Bytes = std::vector<uint8_t>;
 
 inline void putWord(Bytes& bytes, size_t at, uint16_t value) {
@@ -117,14 +119,15 @@ class ScratchDirectory {
 // Runs one tool (runChannelStamp, runChannelRecord) with a scratch folder.
 class ToolTest : public ::testing::Test {
  protected:
-  using Runner = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
+  using Runner = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&, const FileOperations&);
   explicit ToolTest(Runner runner) : runner_(runner) {}
 
-  // Runs the tool with `arguments`; its output and errors replace the last run's.
-  int run(const std::vector<std::string>& arguments) {
+  // Runs the tool with `arguments`, writing through `files`; its output and
+  // errors replace the last run's.
+  int run(const std::vector<std::string>& arguments, const FileOperations& files = systemFileOperations()) {
     out_.str("");
     err_.str("");
-    return runner_(arguments, out_, err_);
+    return runner_(arguments, out_, err_, files);
   }
   bool printed(const std::string& text) const { return out_.str().find(text) != std::string::npos; }
   bool complained(const std::string& text) const { return err_.str().find(text) != std::string::npos; }

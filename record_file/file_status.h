@@ -1,0 +1,42 @@
+// Why a file operation did not complete: the stage that failed and the
+// platform's error code. The one way the file layer, the record store, the
+// install-channel step and the tools tell each other about a failure.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum class FileStage : uint8_t {
+  Done,     // nothing failed
+  Open,     // the file, or a new file beside it, could not be opened or created
+  Read,     // the file could not be read whole
+  Convert,  // its text could not be converted, or is too long for the record format
+  Write,    // the new bytes could not be written
+  Flush,    // they could not be flushed to the disk
+  Rename,   // the new file could not be put in place of the old one
+};
+
+// The store's own refusals carry the Windows codes for them on every build.
+inline constexpr uint32_t kErrorPathTooLong = 206;   // ERROR_FILENAME_EXCED_RANGE
+inline constexpr uint32_t kErrorFileTooLarge = 223;  // ERROR_FILE_TOO_LARGE
+inline constexpr uint32_t kErrorOutOfMemory = 8;     // ERROR_NOT_ENOUGH_MEMORY
+
+struct FileStatus {
+  FileStage stage = FileStage::Done;
+  // The platform's error code (GetLastError on Windows, errno natively), one
+  // of the codes above, or 0 when the failure has none.
+  uint32_t error = 0;
+
+  bool ok() const { return stage == FileStage::Done; }
+  bool operator==(const FileStatus&) const = default;
+};
+
+inline FileStatus fileFailure(FileStage stage, uint32_t error) { return {stage, error}; }
+
+// The stage as a word for messages: "open", "read", "convert", "write",
+// "flush", "rename" ("done" for Done).
+const char* fileStageName(FileStage stage);
+
+// The failure for a person, in ASCII: "write failed, error 112", "read
+// failed" when there is no code; "done" for a status that is ok.
+std::string describeFileStatus(const FileStatus& status);
