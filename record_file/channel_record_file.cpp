@@ -77,14 +77,16 @@ FileStatus conversionFailure(const CAtlException& e) {
   return {FileStage::Convert, static_cast<uint32_t>(e.m_hr)};
 }
 
-// Whether count units fit the int that the platform conversions take.
-bool fitsInt(size_t count) { return count <= INT_MAX; }
+// Whether a text of `units` UTF-16 units can be converted: its UTF-8 form
+// (at most 4 bytes a unit, and a terminator) fits the int that the platform
+// conversions count in. Written so that it cannot wrap on a 32-bit size_t.
+bool convertibleLength(size_t units) { return units <= (size_t{INT_MAX} - 4) / 4; }
 
 // `text` in the file's encoding and mark, in `image`. Fails (stage Convert)
 // when the text is too long to convert or a conversion fails.
 FileStatus encodeText(const std::u16string& text, RecordEncoding encoding, bool mark, std::vector<uint8_t>& image) {
   image.clear();
-  if (!fitsInt(4 * text.size() + 4)) return kTooLongToConvert;
+  if (!convertibleLength(text.size())) return kTooLongToConvert;
   if (encoding == CodePage936) {
     std::vector<char> bytes(2 * text.size() + 2);
     wideToGbk(bytes.data(), static_cast<int>(bytes.size()), text.c_str());
