@@ -1,6 +1,6 @@
 #include "launch_flow/hall_launch.h"
 
-#include "launch_flow/decimal_text.h"
+#include "common/decimal_text.h"
 #include "launch_flow/install_channel.h"
 #include "launch_flow/path_text.h"
 

@@ -3,15 +3,14 @@
 #include <new>
 #include <string>
 
-#include "common/ascii_text.h"
-#include "launch_flow/decimal_text.h"
+#include "common/decimal_text.h"
 #include "launch_flow/path_text.h"
 #include "record_file/channel_record_file.h"
 
 namespace {
 
-void traceNotRecorded(const InstallChannelPlatform& platform, std::string_view reason) {
-  platform.trace(u"Install channel not recorded: " + widenAscii(reason) + u"\r\n");
+void traceNotRecorded(const InstallChannelPlatform& platform, std::u16string_view reason) {
+  platform.trace(u"Install channel not recorded: " + std::u16string(reason) + u"\r\n");
 }
 
 // Loads the record file, sets the channel and writes it back; ok, or why the
@@ -34,7 +33,7 @@ InstallChannelOutcome recordInstallChannelIfDue(const InstallChannelPlatform& pl
   const std::u16string recordPath =
       recordDirectory.empty() ? std::u16string() : platform.combinePath(recordDirectory, kRecordFileName);
   if (recordPath.empty()) {
-    traceNotRecorded(platform, "the record path is too long");
+    traceNotRecorded(platform, u"the record path is too long");
     return InstallChannelOutcome::NotWritten;
   }
   platform.createDirectory(recordDirectory);
@@ -42,11 +41,11 @@ InstallChannelOutcome recordInstallChannelIfDue(const InstallChannelPlatform& pl
   try {
     const FileStatus written = rewriteRecordFile(platform.files, recordPath, channelId);
     if (!written.ok()) {
-      traceNotRecorded(platform, "the record file was left as it was: " + describeFileStatus(written));
+      traceNotRecorded(platform, u"the record file was left as it was: " + describeFileStatus(written));
       return InstallChannelOutcome::NotWritten;
     }
   } catch (const std::bad_alloc&) {
-    traceNotRecorded(platform, "out of memory");
+    traceNotRecorded(platform, u"out of memory");
     return InstallChannelOutcome::NotWritten;
   }
   platform.trace(kChannelRecordedTrace);

@@ -1,10 +1,9 @@
-// The launch flow's text rules: decimal text, the software manager's command
-// line, the directory derivations, and the hall window's class and size rules.
+// The launch flow's text rules: the software manager's command line, the
+// directory derivations, and the hall window's class and size rules.
 #include <gtest/gtest.h>
 
 #include <climits>
 
-#include "launch_flow/decimal_text.h"
 #include "launch_flow/hall_launch.h"
 #include "launch_flow/hall_window.h"
 #include "launch_flow/path_text.h"
@@ -21,28 +20,6 @@ std::string printable(std::u16string_view text) {
   std::string shown;
   for (char16_t c : text) shown += c < 0x80 ? char(c) : '?';
   return shown;
-}
-
-TEST(DecimalText, SignedBaseTenWithoutFill) {
-  const struct {
-    int32_t value;
-    std::u16string_view text;
-  } cases[] = {
-      {0, u"0"},          {7, u"7"},
-      {-5, u"-5"},        {10, u"10"},
-      {-1, u"-1"},        {1101010001, u"1101010001"},
-      {INT32_MAX, u"2147483647"},
-      {INT32_MIN, u"-2147483648"},
-      {int32_t(0x80000001u), u"-2147483647"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(decimalText(c.value), c.text) << c.value;
-}
-
-TEST(DecimalText, UnsignedUsesTheWholeRange) {
-  EXPECT_EQ(decimalText(0u), u"0");
-  EXPECT_EQ(decimalText(32u), u"32");
-  EXPECT_EQ(decimalText(uint32_t(INT32_MAX) + 1), u"2147483648");
-  EXPECT_EQ(decimalText(UINT32_MAX), u"4294967295");
 }
 
 TEST(BuildCommandLine, QuotesAPathWithASpaceOnly) {

@@ -1,7 +1,7 @@
 #include "launch_flow/startup.h"
 
 #include "common/ascii_text.h"
-#include "launch_flow/decimal_text.h"
+#include "common/decimal_text.h"
 
 namespace {
 

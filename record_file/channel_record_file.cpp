@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <new>
 
 #include "common/ascii_case.h"
 #include "record_file/file_io.h"
@@ -305,7 +306,13 @@ FileStatus ChannelRecordFile::writeInstallChannel(std::u16string_view channelTex
   } catch (const std::bad_alloc&) {
     return {FileStage::Convert, kErrorOutOfMemory};
   }
-  return replaceFileContents(path(), image, *files_);
+  // Memory that runs out while writing is a failed write, like any other:
+  // saveInstallChannel answers false rather than throwing.
+  try {
+    return replaceFileContents(path(), image, *files_);
+  } catch (const std::bad_alloc&) {
+    return {FileStage::Write, kErrorOutOfMemory};
+  }
 }
 
 std::string recordCipherKey() {

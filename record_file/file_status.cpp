@@ -1,5 +1,8 @@
 #include "record_file/file_status.h"
 
+#include "common/ascii_text.h"
+#include "common/decimal_text.h"
+
 const char* fileStageName(FileStage stage) {
   switch (stage) {
     case FileStage::Done: return "done";
@@ -13,9 +16,9 @@ const char* fileStageName(FileStage stage) {
   return "unknown stage";
 }
 
-std::string describeFileStatus(const FileStatus& status) {
-  if (status.ok()) return "done";
-  std::string text = std::string(fileStageName(status.stage)) + " failed";
-  if (status.error != 0) text += ", error " + std::to_string(status.error);
+std::u16string describeFileStatus(const FileStatus& status) {
+  if (status.ok()) return u"done";
+  std::u16string text = widenAscii(fileStageName(status.stage)) + u" failed";
+  if (status.error != 0) text += u", error " + decimalText(status.error);
   return text;
 }

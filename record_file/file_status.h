@@ -31,12 +31,10 @@ struct FileStatus {
   bool operator==(const FileStatus&) const = default;
 };
 
-inline FileStatus fileFailure(FileStage stage, uint32_t error) { return {stage, error}; }
-
 // The stage as a word for messages: "open", "read", "convert", "write",
 // "flush", "rename" ("done" for Done).
 const char* fileStageName(FileStage stage);
 
-// The failure for a person, in ASCII: "write failed, error 112", "read
-// failed" when there is no code; "done" for a status that is ok.
-std::string describeFileStatus(const FileStatus& status);
+// The failure for a person: "write failed, error 112", "read failed" when
+// there is no code; "done" for a status that is ok.
+std::u16string describeFileStatus(const FileStatus& status);

@@ -140,7 +140,7 @@ void listTextNotes(std::ostream& out, const RecordTextForDisplay& display, Recor
 void loadForEditing(ChannelRecordFile& store, const std::string& path) {
   if (const FileStatus read = store.read(toUtf16(path)); !read.ok())
     throw ToolError{kExitCannotRead, "cannot read " + path + " whole (no access, a folder, text that does not "
-                                     "convert, or a path of 260 characters or more: " + describeFileStatus(read) +
+                                     "convert, or a path of 260 characters or more: " + failureText(read) +
                                      "); it was left as it was"};
 }
 
@@ -149,7 +149,7 @@ void loadForEditing(ChannelRecordFile& store, const std::string& path) {
 void writeStore(const ChannelRecordFile& store, const std::string& path, const FileOperations& files) {
   std::vector<uint8_t> image;
   if (const FileStatus built = store.fileImage(image); !built.ok())
-    throw ToolError{kExitBadInput, "the text could not be converted (" + describeFileStatus(built) + "); " + path +
+    throw ToolError{kExitBadInput, "the text could not be converted (" + failureText(built) + "); " + path +
                                        " was left as it was"};
   ChannelRecordFile check;
   if (!check.loadBytes(image).ok() || check.entries() != store.entries())
@@ -222,7 +222,7 @@ int setChannelCommand(const std::vector<std::string>& arguments, std::ostream& o
   ChannelRecordFile store(files);
   loadForEditing(store, path);
   if (const FileStatus written = store.writeInstallChannel(toUtf16(std::to_string(channel))); !written.ok())
-    throw ToolError{kExitCannotWrite, "cannot write " + path + " (left as it was): " + describeFileStatus(written)};
+    throw ToolError{kExitCannotWrite, "cannot write " + path + " (left as it was): " + failureText(written)};
   out << "set [InstallChannel] MainCid = " << channel << " in " << path << " (" << encodingName(store)
       << ", enciphered, " << store.entries().size() << " entries)\n";
   return kExitDone;

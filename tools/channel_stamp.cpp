@@ -384,14 +384,14 @@ int batchCommand(const std::vector<std::string>& arguments, std::ostream& out, s
     writeStamp(bytes, copy.stamp);
     targets.push_back(utf8Of(pathOf(folder) / pathOf(copy.output)));
     if (const FileStatus added = writer.add(toUtf16(targets.back()), bytes); !added.ok())
-      throw ToolError{kExitCannotWrite, "cannot write " + targets.back() + " (" + describeFileStatus(added) +
+      throw ToolError{kExitCannotWrite, "cannot write " + targets.back() + " (" + failureText(added) +
                                             "); no copy was written, " + folder + " is as it was"};
   }
   const FileSetWriter::Committed committed = writer.commit();
   const size_t written = committed.placed;
   if (written != plan.size())
     throw ToolError{kExitCannotWrite, "cannot put the copies in place in " + folder + " (" +
-                                          describeFileStatus(committed.status) + "): " + std::to_string(written) +
+                                          failureText(committed.status) + "): " + std::to_string(written) +
                                           " of " + std::to_string(plan.size()) +
                                           " were written before the failure, the others are as they were"};
   for (size_t i = 0; i < plan.size(); ++i)

@@ -18,6 +18,8 @@ std::string toUtf8(std::u16string_view text) {
   return converted.get();
 }
 
+std::string failureText(const FileStatus& status) { return toUtf8(describeFileStatus(status)); }
+
 std::string hexText(uint32_t value) {
   static const char digits[] = "0123456789ABCDEF";
   std::string text;
@@ -37,7 +39,7 @@ std::vector<uint8_t> readInputFile(const std::string& path) {
 
 void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes, const FileOperations& files) {
   if (const FileStatus written = replaceFileContents(toUtf16(path), bytes, files); !written.ok())
-    throw ToolError{kExitCannotWrite, "cannot write " + path + " (left as it was): " + describeFileStatus(written)};
+    throw ToolError{kExitCannotWrite, "cannot write " + path + " (left as it was): " + failureText(written)};
 }
 
 bool isHelpOption(const std::string& argument) { return argument == "--help" || argument == "-h"; }

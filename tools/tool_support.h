@@ -37,6 +37,9 @@ std::u16string toUtf16(std::string_view utf8);
 // UTF-16 text as UTF-8; lone surrogates become U+FFFD.
 std::string toUtf8(std::u16string_view text);
 
+// Why a file operation failed, for messages: "write failed, error 112".
+std::string failureText(const FileStatus& status);
+
 // `value` in hexadecimal for messages: "0x1C".
 std::string hexText(uint32_t value);
 

@@ -1,4 +1,4 @@
-// Base-10 text of 32-bit numbers, as the launch flow writes them into trace
+// Base-10 text of 32-bit numbers, as the launcher writes them into trace
 // lines, start parameters and the install-channel file.
 #pragma once
 

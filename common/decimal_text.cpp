@@ -1,4 +1,4 @@
-#include "launch_flow/decimal_text.h"
+#include "common/decimal_text.h"
 
 namespace {
 
