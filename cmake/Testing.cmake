@@ -1,3 +1,10 @@
+# The product's own tree has no tests.
+if(CHANNEL_PRODUCT_ONLY)
+  function(channel_add_test)
+  endfunction()
+  return()
+endif()
+
 # GoogleTest: Debian's prebuilt libgtest natively; for Windows, the sources in
 # /usr/src/googletest compiled by the cross compiler.
 if(WIN32)

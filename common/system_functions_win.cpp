@@ -4,20 +4,23 @@
 #include <utility>
 #include <vector>
 
+#include "common/ascii_text.h"
+#include "common/decimal_text.h"
+#include "common/wide_win.h"
+
 namespace {
 
 // Set once SetDefaultDllDirectories has limited every search to System32.
 bool gSearchLimitedToSystem32 = false;
 
-std::string narrow(std::wstring_view ascii) { return std::string(ascii.begin(), ascii.end()); }
-
-[[noreturn]] void raiseMissing(const wchar_t* library, std::string function, DWORD code) {
-  throw SystemFunctionMissing(narrow(library), std::move(function), code);
+[[noreturn]] void raiseMissing(const wchar_t* library, std::u16string_view function, DWORD code) {
+  throw SystemFunctionMissing(as_u16view(library), function, code);
 }
 
-FARPROC procedure(HMODULE module, const wchar_t* library, const char* name, std::string shownName) {
+// `shownName` names the function in the failure: its name, or "#165" for an ordinal.
+FARPROC procedure(HMODULE module, const wchar_t* library, const char* name, std::u16string_view shownName) {
   const FARPROC address = GetProcAddress(module, name);
-  if (address == nullptr) raiseMissing(library, std::move(shownName), GetLastError());
+  if (address == nullptr) raiseMissing(library, shownName, GetLastError());
   return address;
 }
 
@@ -25,12 +28,12 @@ FARPROC procedure(HMODULE module, const wchar_t* library, const char* name, std:
 // the compiler from warning about the cast to the function's real type.
 template <typename Function>
 void bind(HMODULE module, const wchar_t* library, const char* name, Function& slot) {
-  slot = reinterpret_cast<Function>(reinterpret_cast<void*>(procedure(module, library, name, name)));
+  slot = reinterpret_cast<Function>(reinterpret_cast<void*>(procedure(module, library, name, widenAscii(name))));
 }
 
 template <typename Function>
 void bindOrdinal(HMODULE module, const wchar_t* library, WORD ordinal, Function& slot) {
-  const FARPROC address = procedure(module, library, MAKEINTRESOURCEA(ordinal), "#" + std::to_string(ordinal));
+  const FARPROC address = procedure(module, library, MAKEINTRESOURCEA(ordinal), u"#" + decimalText(uint32_t{ordinal}));
   slot = reinterpret_cast<Function>(reinterpret_cast<void*>(address));
 }
 
@@ -80,11 +83,17 @@ SystemFunctions bindAll() {
 
 }  // namespace
 
-SystemFunctionMissing::SystemFunctionMissing(std::string library, std::string function, DWORD code)
-    : call_(function.empty() ? "LoadLibraryExW(" + library + ")"
-                             : "GetProcAddress(" + library + ", " + function + ")"),
-      description_("a system function is missing: " + call_ + " failed with error " + std::to_string(code)),
-      code_(code) {}
+SystemFunctionMissing::SystemFunctionMissing(std::u16string_view library, std::u16string_view function,
+                                             DWORD code)
+    : code_(code) {
+  call_ = function.empty() ? u"LoadLibraryExW(" : u"GetProcAddress(";
+  call_ += library;
+  if (!function.empty()) {
+    call_ += u", ";
+    call_ += function;
+  }
+  call_ += u")";
+}
 
 void restrictLibrarySearchToSystem32() {
   // Looked up rather than imported: Windows 7 has it only with KB2533623.

@@ -54,16 +54,16 @@ struct SystemFunctions {
 class SystemFunctionMissing : public std::exception {
  public:
   // `function` is empty when the library itself did not load.
-  SystemFunctionMissing(std::string library, std::string function, DWORD code);
+  SystemFunctionMissing(std::u16string_view library, std::u16string_view function, DWORD code);
 
-  const char* what() const noexcept override { return description_.c_str(); }
+  // A fixed text: call() and code() say which function and why.
+  const char* what() const noexcept override { return "a system function is missing"; }
   // "LoadLibraryExW(user32.dll)" or "GetProcAddress(shell32.dll, #165)": the call that failed.
-  const std::string& call() const { return call_; }
+  const std::u16string& call() const { return call_; }
   DWORD code() const { return code_; }
 
  private:
-  std::string call_;
-  std::string description_;
+  std::u16string call_;
   DWORD code_;
 };
 

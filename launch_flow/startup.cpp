@@ -7,11 +7,13 @@ namespace {
 
 // "launcher stopped: <why>, <call> failed with error <code>", the system's text
 // in parentheses when there is one, and CR LF.
-std::u16string failedCallTraceLine(std::u16string_view why, std::string_view call, uint32_t code,
+std::u16string failedCallTraceLine(std::u16string_view why, std::u16string_view call, uint32_t code,
                                    std::u16string_view systemText) {
   std::u16string line = u"launcher stopped: ";
   line += why;
-  line += u", " + widenAscii(call) + u" failed with error " + decimalText(code);
+  line += u", ";
+  line += call;
+  line += u" failed with error " + decimalText(code);
   if (!systemText.empty()) {
     line += u" (";
     line += systemText;
@@ -29,10 +31,10 @@ std::u16string startupTraceLine(int32_t appId, int32_t channelId) {
 }
 
 std::u16string headerFailureTraceLine(std::string_view step, uint32_t code, std::u16string_view systemText) {
-  return failedCallTraceLine(u"its own header could not be read", step, code, systemText);
+  return failedCallTraceLine(u"its own header could not be read", widenAscii(step), code, systemText);
 }
 
-std::u16string systemFunctionFailureTraceLine(std::string_view call, uint32_t code,
+std::u16string systemFunctionFailureTraceLine(std::u16string_view call, uint32_t code,
                                               std::u16string_view systemText) {
   return failedCallTraceLine(u"a system function is missing", call, code, systemText);
 }

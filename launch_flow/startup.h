@@ -26,7 +26,7 @@ std::u16string headerFailureTraceLine(std::string_view step, uint32_t code, std:
 // The trace line of a run that ends with kExitSystemFunctionMissing: the
 // failed call ("GetProcAddress(user32.dll, MessageBoxW)"), its error code and
 // the system's text for it (may be empty).
-std::u16string systemFunctionFailureTraceLine(std::string_view call, uint32_t code,
+std::u16string systemFunctionFailureTraceLine(std::u16string_view call, uint32_t code,
                                               std::u16string_view systemText);
 
 // The trace line of a run that ends with kExitOutOfMemory, as a constant:

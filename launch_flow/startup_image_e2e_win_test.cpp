@@ -122,6 +122,14 @@ TEST(LauncherImage, ImportsOnlyKernel32AndTheCRuntime) {
   EXPECT_EQ(dlls, (std::vector<std::string>{"kernel32.dll", "msvcrt.dll"}));
 }
 
+// Every copy is a download: the program is kept within a fixed size.
+TEST(LauncherImage, StaysWithinItsSizeBudget) {
+  constexpr size_t kBudget = 160 * 1024;
+  const size_t size = readBytes(launcherPath()).size();
+  EXPECT_LE(size, kBudget) << "channel_launcher.exe is " << size << " bytes; scripts/size-by-component.sh "
+                           << "tells where they go";
+}
+
 TEST(LauncherImage, CarriesItsManifestAndVersion) {
   const std::wstring path = launcherPath();
   UniqueModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));

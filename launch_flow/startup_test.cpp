@@ -29,7 +29,7 @@ TEST(StartupTrace, FailureLinesNameTheCallTheCodeAndTheSystemText) {
             u"(\u6587\u4ef6\u6b63\u5728\u4f7f\u7528)\r\n");
   EXPECT_EQ(headerFailureTraceLine("MapViewOfFile", 4294967295u, u""),
             u"launcher stopped: its own header could not be read, MapViewOfFile failed with error 4294967295\r\n");
-  EXPECT_EQ(systemFunctionFailureTraceLine("GetProcAddress(shell32.dll, #165)", 127, u""),
+  EXPECT_EQ(systemFunctionFailureTraceLine(u"GetProcAddress(shell32.dll, #165)", 127, u""),
             u"launcher stopped: a system function is missing, GetProcAddress(shell32.dll, #165) failed with error "
             u"127\r\n");
   EXPECT_EQ(failureTraceLine("out of memory"), u"launcher stopped: out of memory\r\n");

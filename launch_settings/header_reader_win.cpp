@@ -16,14 +16,7 @@ constexpr DWORD kLongestPath = 32768;
 
 [[noreturn]] void raiseLastError(const char* step) { throw HeaderReadError(step, GetLastError()); }
 
-std::string describe(const char* step, DWORD code) {
-  return std::string("reading the program's own header: ") + step + " failed with error " + std::to_string(code);
-}
-
 }  // namespace
-
-HeaderReadError::HeaderReadError(const char* step, DWORD code)
-    : std::runtime_error(describe(step, code)), step_(step), code_(code) {}
 
 std::wstring modulePath(HMODULE module) {
   std::wstring path(MAX_PATH, L'\0');

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include <stdexcept>
+#include <exception>
 #include <string>
 
 #include "launch_settings/header_settings.h"
@@ -11,9 +11,11 @@
 // The operating system's error code of the step of the header reading that
 // failed (GetModuleFileNameW, CreateFileW, GetFileSizeEx, CreateFileMappingW
 // or MapViewOfFile).
-class HeaderReadError : public std::runtime_error {
+class HeaderReadError : public std::exception {
  public:
-  HeaderReadError(const char* step, DWORD code);
+  HeaderReadError(const char* step, DWORD code) : step_(step), code_(code) {}
+  // A fixed text: step() and code() say which call failed and why.
+  const char* what() const noexcept override { return "the program's own header could not be read"; }
   const char* step() const { return step_; }  // a static string, the failed call's name
   DWORD code() const { return code_; }
 

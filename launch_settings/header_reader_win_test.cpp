@@ -68,7 +68,6 @@ TEST_F(HeaderReader, RaisesTheErrorCodeOfTheFailedStep) {
   } catch (const HeaderReadError& error) {
     EXPECT_STREQ(error.step(), "CreateFileW");
     EXPECT_EQ(error.code(), DWORD(ERROR_SHARING_VIOLATION));
-    EXPECT_NE(std::string(error.what()).find("CreateFileW failed with error 32"), std::string::npos) << error.what();
   }
   holder.reset();
   EXPECT_EQ(readModuleHeaderSettings(module.get()).channelId, 5) << "the holder's handle is gone";

@@ -1,30 +1,12 @@
 #include "launch_settings/header_settings.h"
 
-#include <stdexcept>
-
 #include "common/string_to_long.h"
 #include "common/ascii_case.h"
+#include "launch_settings/stamp_layout.h"
 
 namespace {
 
-// Offsets of the stamped fields in the file (little-endian words).
-enum Offset : size_t {
-  kChannelId = 0x1C,
-  kSubChannelId = 0x20,
-  kAppId = 0x28,  // 0x24..0x27 belong to no setting
-  kSilent = 0x2C,
-  kCoverChannel = 0x2D,
-  kMiniType = 0x2E,
-  kAutoRunningDisabled = 0x30,
-  kSilentRunning = 0x31,
-  kInstallHall = 0x32,
-  kAutoCheckAgreeBox = 0x33,
-  kAutoInstall = 0x34,  // the only flag read as a word: bytes 0x34 and 0x35
-  kTag = 0x36,
-  kDelayStartSeconds = 0x38,
-  kNoCreateShortcut = 0x3A,
-  kShowOnlyFirstInstallPage = 0x3B,
-};
+using namespace stamp_layout;
 
 // Little-endian reader over the stamp that reads missing bytes as zero.
 class StampReader {
@@ -38,16 +20,6 @@ class StampReader {
  private:
   std::span<const uint8_t> bytes_;
 };
-
-void putWord(std::span<uint8_t> bytes, size_t at, uint16_t value) {
-  bytes[at] = uint8_t(value);
-  bytes[at + 1] = uint8_t(value >> 8);
-}
-
-void putDword(std::span<uint8_t> bytes, size_t at, int32_t value) {
-  putWord(bytes, at, uint16_t(uint32_t(value)));
-  putWord(bytes, at + 2, uint16_t(uint32_t(value) >> 16));
-}
 
 }  // namespace
 
@@ -83,23 +55,4 @@ HeaderSettings decodeHeaderSettings(std::span<const uint8_t> fileBytes, std::u16
   if (settings.channelId != 0 && settings.subChannelId == 0)
     settings.subChannelId = cidNumber(programPath).value_or(0);
   return settings;
-}
-
-void writeStamp(std::span<uint8_t> fileBytes, const HeaderSettings& settings) {
-  if (fileBytes.size() < kStampEnd) throw std::invalid_argument("writeStamp: the file is shorter than the stamp");
-  putDword(fileBytes, kChannelId, settings.channelId);
-  putDword(fileBytes, kSubChannelId, settings.subChannelId);
-  putDword(fileBytes, kAppId, settings.appId);
-  fileBytes[kSilent] = settings.silent;
-  fileBytes[kCoverChannel] = settings.coverChannel;
-  putWord(fileBytes, kMiniType, uint16_t(settings.miniType));
-  fileBytes[kAutoRunningDisabled] = settings.autoRunningDisabled;
-  fileBytes[kSilentRunning] = settings.silentRunning;
-  fileBytes[kInstallHall] = settings.installHall;
-  fileBytes[kAutoCheckAgreeBox] = settings.autoCheckAgreeBox;
-  putWord(fileBytes, kAutoInstall, settings.autoInstall);
-  putWord(fileBytes, kTag, settings.tag);
-  putWord(fileBytes, kDelayStartSeconds, settings.delayStartSeconds);
-  fileBytes[kNoCreateShortcut] = settings.noCreateShortcut;
-  fileBytes[kShowOnlyFirstInstallPage] = settings.showOnlyFirstInstallPage;
 }

@@ -12,7 +12,9 @@
 
 namespace {
 
-constexpr char kKeyText[] = "plumTrowel";
+// "plumTrowel" padded with spaces to the cipher's key size.
+constexpr std::string_view kCipherKey = "plumTrowel      ";
+static_assert(kCipherKey.size() == kCipherKeySize);
 constexpr char16_t kInstallSection[] = u"InstallChannel";
 constexpr char16_t kInstallEntry[] = u"MainCid";
 constexpr uint8_t kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
@@ -166,7 +168,7 @@ ChannelRecordFile::~ChannelRecordFile() { clear(); }
 
 void ChannelRecordFile::clear() {
   entries_.clear();
-  cipherKey_.clear();
+  cipherKey_ = {};
 }
 
 int32_t ChannelRecordFile::load(std::u16string_view path) { return read(path).ok() ? 0 : -1; }
@@ -315,14 +317,10 @@ FileStatus ChannelRecordFile::writeInstallChannel(std::u16string_view channelTex
   }
 }
 
-std::string recordCipherKey() {
-  std::string key = kKeyText;
-  key.resize(kCipherKeySize, ' ');
-  return key;
-}
+std::string_view recordCipherKey() { return kCipherKey; }
 
-std::optional<std::vector<uint8_t>> decipherRecordBytes(std::span<const uint8_t> bytes, const std::string& key) {
-  if (bytes.size() > size_t(INT32_MAX)) return std::nullopt;
+std::optional<std::vector<uint8_t>> decipherRecordBytes(std::span<const uint8_t> bytes, std::string_view key) {
+  if (key.size() != kCipherKeySize || bytes.size() > size_t(INT32_MAX)) return std::nullopt;
   std::vector<uint8_t> plain(bytes.size());
   auto length = static_cast<int32_t>(plain.size());
   if (decipherBuffer(bytes.data(), length, reinterpret_cast<const uint8_t*>(key.data()), plain.data(), length) != 1)
@@ -331,7 +329,8 @@ std::optional<std::vector<uint8_t>> decipherRecordBytes(std::span<const uint8_t>
   return plain;
 }
 
-std::optional<std::vector<uint8_t>> encipherRecordBytes(std::span<const uint8_t> plain, const std::string& key) {
+std::optional<std::vector<uint8_t>> encipherRecordBytes(std::span<const uint8_t> plain, std::string_view key) {
+  if (key.size() != kCipherKeySize) return std::nullopt;
   if (plain.size() > size_t(kMaxCipherMessageLength) || plain.size() > kLargestFile) return std::nullopt;
   const auto length = static_cast<int32_t>(plain.size());
   std::vector<uint8_t> enciphered(static_cast<size_t>(encipheredLength(length)), 0);

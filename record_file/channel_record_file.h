@@ -91,7 +91,8 @@ class ChannelRecordFile {
   std::u16string_view path() const { return path_; }
   RecordEncoding encoding() const { return encoding_; }
   int32_t hasBom() const { return hasBom_; }
-  const std::string& cipherKey() const { return cipherKey_; }
+  // The key the file was enciphered with, or empty when it was not (or is not loaded).
+  std::string_view cipherKey() const { return cipherKey_; }
   // Whether saveInstallChannel may write: after a load that returned 0.
   bool canSave() const { return loadStatus_.ok(); }
 
@@ -104,7 +105,7 @@ class ChannelRecordFile {
   char16_t path_[kPathLimit] = {};
   RecordEncoding encoding_ = CodePage936;
   int32_t hasBom_ = 0;
-  std::string cipherKey_;
+  std::string_view cipherKey_;  // empty, or recordCipherKey()
   // How the last load ended; saving writes only after one that succeeded.
   FileStatus loadStatus_{FileStage::Open, 0};
 };
@@ -117,13 +118,15 @@ class ChannelRecordFile {
 // does; entries without a section are written first, before any header.
 std::u16string recordText(const ChannelRecordFile::Entries& entries);
 
-// The 16 key bytes the store enciphers with: "plumTrowel" padded with spaces.
-std::string recordCipherKey();
+// The 16 key bytes the store enciphers with: "plumTrowel" padded with
+// spaces, in static storage.
+std::string_view recordCipherKey();
 
 // The message inside `bytes` when they decipher with the 16-byte `key`, else
-// std::nullopt (not enciphered, another key, damaged, or too long for the cipher).
-std::optional<std::vector<uint8_t>> decipherRecordBytes(std::span<const uint8_t> bytes, const std::string& key);
+// std::nullopt (not enciphered, another key, damaged, too long for the
+// cipher, or a key of another length).
+std::optional<std::vector<uint8_t>> decipherRecordBytes(std::span<const uint8_t> bytes, std::string_view key);
 
 // `plain` enciphered with the 16-byte `key` as one message; std::nullopt when
-// it is too long for the cipher.
-std::optional<std::vector<uint8_t>> encipherRecordBytes(std::span<const uint8_t> plain, const std::string& key);
+// it is too long for the cipher or the key has another length.
+std::optional<std::vector<uint8_t>> encipherRecordBytes(std::span<const uint8_t> plain, std::string_view key);

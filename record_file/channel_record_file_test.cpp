@@ -174,6 +174,21 @@ TEST(ChannelRecordFile, PlainTextOfCipherLengthIsReadAsPlain) {
   EXPECT_EQ(store.entries(), (Entries{{u"s#key", u"value"}, {u"s#x", u"1234"}}));
 }
 
+// The cipher reads 16 key bytes: a key of any other length is refused rather
+// than read past its end, and the right key still works.
+TEST(RecordCipherKey, OnlyTheSixteenByteKeyIsUsed) {
+  const Bytes plain = bytesOf("[InstallChannel]\r\nMainCid=7\r\n");
+  const std::string_view key = recordCipherKey();
+  ASSERT_EQ(key.size(), 16u);
+  for (std::string_view wrong : {key.substr(0, 15), std::string_view(), std::string_view("plumTrowel      x")}) {
+    EXPECT_FALSE(encipherRecordBytes(plain, wrong)) << wrong.size();
+    EXPECT_FALSE(decipherRecordBytes(plain, wrong)) << wrong.size();
+  }
+  const std::optional<Bytes> enciphered = encipherRecordBytes(plain, key);
+  ASSERT_TRUE(enciphered);
+  EXPECT_EQ(decipherRecordBytes(*enciphered, key), plain);
+}
+
 // Entries without a section come first in the text; when their bytes begin
 // like a mark, the code page 936 file would load as UTF-8 or UTF-16.
 TEST(ChannelRecordFile, CodePage936TextThatBeginsLikeAMarkStaysCodePage936) {

@@ -10,6 +10,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32  # the launcher itself: no POSIX thread layer
   wine wine64 wine32:i386
   xvfb x11-utils xdotool locales fonts-wqy-zenhei
   openssl osslsigncode  # a throw-away certificate and Authenticode signing of stamped copies
@@ -27,7 +28,8 @@ for package in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
-  apt-get update -qq
+  # A mirror caught mid-sync fails one index; the others still serve the install.
+  apt-get update -qq || echo "apt-get update reported errors; installing from the indexes it has"
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
