@@ -131,7 +131,7 @@ TEST_F(InstallChannelStep, FailedWriteKeepsTheOldFileAndSaysSo) {
   ASSERT_EQ(recorder_.traces.size(), 1u);
   EXPECT_NE(recorder_.traces[0], kChannelRecordedTrace);
   EXPECT_EQ(recorder_.traces[0], u"Install channel not recorded: the record file was left as it was: write failed, "
-                                 u"error " + u16(std::to_string(kDiskFullError)) + u"\r\n");
+                                 u"error " + u16(std::to_string(kDiskFullError)) + u" (disk full)\r\n");
 }
 
 TEST_F(InstallChannelStep, PathThatCannotBeBuiltWritesNothing) {

@@ -192,7 +192,7 @@ FileStatus ChannelRecordFile::read(std::u16string_view path) {
 FileStatus ChannelRecordFile::readFile(std::u16string_view path) {
   FileReadResult file;
   try {
-    file = readWholeFile(path);
+    file = readWholeFile(path, *files_);
   } catch (const std::bad_alloc&) {
     return {FileStage::Read, kErrorOutOfMemory};
   }

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "common/decimal_text.h"
 #include "record_file/file_io.h"
+#include "record_file/file_status.h"
 #include "record_file/record_cipher.h"
 #include "tests/support/record_file/failing_file_operations.h"
 
@@ -360,7 +363,7 @@ TEST(ChannelRecordFile, FailedWriteLeavesOldFileAndNoTemporary) {
   } cases[] = {{WriteFault::Write, 0, {FileStage::Write, kDiskFullError}},
                {WriteFault::Write, 17, {FileStage::Write, kDiskFullError}},
                {WriteFault::Flush, 0, {FileStage::Flush, kDeviceError}},
-               {WriteFault::Replace, 0, {FileStage::Rename, kHeldError}}};
+               {WriteFault::Replace, 0, {FileStage::Rename, kWriteProtectError}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.fault) * 1000 + static_cast<int>(c.bytes));
     writeFile(folder.file(), original);
@@ -437,6 +440,152 @@ TEST(ChannelRecordFile, ChineseAndSpacedPathsWork) {
   ASSERT_TRUE(store.saveInstallChannel(u"8"));
   EXPECT_EQ(decipher(readFile(file)), bytesOf("\r\n[a]\r\nb=c\r\n\r\n[installchannel]\r\nmaincid=8\r\n\r\n"));
   EXPECT_EQ(folder.contents().size(), 1u);
+}
+
+// Another program holding the file for a moment (a scanner, an indexer):
+// the open for reading, the new file's creation and putting it in place are
+// tried again, with pauses of about half a second in all.
+TEST(HeldFile, AShortHoldIsWaitedOutAtEachStage) {
+  TempFolder folder;
+  for (HeldAt at : {HeldAt::Read, HeldAt::Create, HeldAt::Rename}) {
+    SCOPED_TRACE(static_cast<int>(at));
+    writeFile(folder.file(), bytesOf("old"));
+    HoldLog log;
+    const FileOperations held = heldFileOperations(at, 3, log);
+    if (at == HeldAt::Read) {
+      const FileReadResult read = readWholeFile(folder.file().u16string(), held);
+      ASSERT_EQ(read.status, FileReadStatus::Read);
+      EXPECT_EQ(read.bytes, bytesOf("old"));
+    } else {
+      EXPECT_TRUE(replaceFileContents(folder.file().u16string(), bytesOf("new"), held).ok());
+      EXPECT_EQ(readFile(folder.file()), bytesOf("new"));
+    }
+    EXPECT_EQ(log.tries, 4) << "three refused, the fourth through";
+    EXPECT_EQ(log.pausedMilliseconds, 10u + 20u + 30u);
+    EXPECT_EQ(folder.contents(), std::vector<fs::path>{fs::path("InsChannel.as")});
+  }
+}
+
+TEST(HeldFile, AHoldThatDoesNotEndIsGivenUpAfterHalfASecond) {
+  TempFolder folder;
+  writeFile(folder.file(), bytesOf("old"));
+  {
+    HoldLog log;
+    const FileReadResult read = readWholeFile(folder.file().u16string(), heldFileOperations(HeldAt::Read, 1000, log));
+    EXPECT_EQ(read.status, FileReadStatus::Failed);
+    EXPECT_EQ(read.failure, (FileStatus{FileStage::Open, kHeldError}));
+    EXPECT_EQ(log.pausedMilliseconds, 500u);
+  }
+  {
+    HoldLog log;
+    EXPECT_EQ(replaceFileContents(folder.file().u16string(), bytesOf("new"), heldFileOperations(HeldAt::Create, 1000, log)),
+              (FileStatus{FileStage::Open, kHeldError}));
+    EXPECT_EQ(log.pausedMilliseconds, 500u);
+  }
+  EXPECT_EQ(readFile(folder.file()), bytesOf("old"));
+  EXPECT_EQ(folder.contents(), std::vector<fs::path>{fs::path("InsChannel.as")});
+}
+
+TEST(HeldFile, OnlyAHoldIsTriedAgain) {
+  TempFolder folder;
+  writeFile(folder.file(), bytesOf("old"));
+  HoldLog log;
+  FileOperations files = heldFileOperations(HeldAt::Rename, 1000, log);
+  files.isHeld = [](uint32_t) { return false; };
+  EXPECT_EQ(replaceFileContents(folder.file().u16string(), bytesOf("new"), files),
+            (FileStatus{FileStage::Rename, kHeldError}));
+  EXPECT_EQ(log.tries, 1);
+  EXPECT_EQ(log.pausedMilliseconds, 0u);
+  EXPECT_EQ(readFile(folder.file()), bytesOf("old")) << "no rewrite in place for an error that is not a hold";
+  EXPECT_EQ(folder.contents(), std::vector<fs::path>{fs::path("InsChannel.as")});
+}
+
+// The file stays held by a program that lets others write it: the new bytes
+// are written into the file itself. One that lets nobody write it keeps the
+// old bytes. Either way the pauses of the whole write stay within half a
+// second and no new file is left.
+TEST(HeldFile, AFileStillHeldIsRewrittenInPlaceWhenTheHolderLetsOthersWrite) {
+  TempFolder folder;
+  for (bool holderLetsOthersWrite : {true, false}) {
+    SCOPED_TRACE(holderLetsOthersWrite);
+    writeFile(folder.file(), bytesOf("the old, longer contents"));
+    HoldLog createLog, log;
+    FileOperations files = heldFileOperations(HeldAt::Rename, 1000, log);
+    const FileOperations heldCreate = heldFileOperations(HeldAt::Create, 2, createLog);
+    files.open = [heldCreate, holderLetsOthersWrite](const std::u16string& path, OpenMode mode, PlatformFile& file) {
+      if (mode == OpenMode::Rewrite && !holderLetsOthersWrite) return kHeldError;
+      return heldCreate.open(path, mode, file);
+    };
+    const FileStatus status = replaceFileContents(folder.file().u16string(), bytesOf("new"), files);
+    if (holderLetsOthersWrite) {
+      EXPECT_TRUE(status.ok()) << fileStageName(status.stage);
+      EXPECT_EQ(readFile(folder.file()), bytesOf("new")) << "written whole, the old end cut off";
+    } else {
+      EXPECT_EQ(status, (FileStatus{FileStage::Rename, kHeldError}));
+      EXPECT_EQ(readFile(folder.file()), bytesOf("the old, longer contents"));
+    }
+    EXPECT_EQ(createLog.tries, 3) << "the creation was refused twice";
+    EXPECT_EQ(log.pausedMilliseconds, 500u) << "creation and rename share the half second";
+    EXPECT_EQ(folder.contents(), std::vector<fs::path>{fs::path("InsChannel.as")});
+  }
+}
+
+// The name of a new file that a write would make beside `target`.
+std::u16string newFileNameBeside([[maybe_unused]] std::u16string_view target, std::u16string_view hex) {
+#ifdef _WIN32
+  return u"~ic" + std::u16string(hex) + u".tmp";
+#else
+  return std::u16string(target) + u".4242." + std::u16string(hex) + u".7.tmp";
+#endif
+}
+
+TEST(NewFiles, OnlyThisNamingIsTakenForAWritesNewFile) {
+  const std::u16string target = u"InsChannel.as";
+  EXPECT_TRUE(isNewFileName(newFileNameBeside(target, u"0a9f3c"), target));
+  for (std::u16string_view other : {u"InsChannel.as", u"~ic0a9f3c.tm", u"~ic0a9f3.tmp", u"~icxyz123.tmp",
+                                    u"~ic0A9F3C.tmp", u"other.tmp", u"InsChannel.as.tmp", u"InsChannel.as.1..2.tmp",
+                                    u"InsChannel.as.1.g.2.tmp", u"InsChannel.as.1.2.tmp", u"Other.as.1.2.3.tmp"})
+    EXPECT_FALSE(isNewFileName(other, target)) << std::string(other.begin(), other.end());
+}
+
+// Writes killed before their end leave their new files behind; the next
+// write clears away those more than a minute old, and nothing else.
+TEST(NewFiles, TheNextWriteRemovesNewFilesThatKilledWritesLeft) {
+  TempFolder folder;
+  writeFile(folder.file(), bytesOf("old"));
+  const std::u16string target = u"InsChannel.as";
+  const fs::path stale = folder.file(newFileNameBeside(target, u"00aa11"));
+  const fs::path fresh = folder.file(newFileNameBeside(target, u"00bb22"));
+  const fs::path foreign = folder.file(u"~icnothex.tmp");
+  const fs::path staleFolder = folder.file(newFileNameBeside(target, u"00cc33"));
+  for (const fs::path& path : {stale, fresh, foreign}) writeFile(path, bytesOf("left"));
+  fs::create_directory(staleFolder);
+  const auto longAgo = fs::file_time_type::clock::now() - std::chrono::minutes(2);
+  for (const fs::path& path : {stale, foreign}) fs::last_write_time(path, longAgo);
+  std::error_code ignored;  // Windows sets no times on a folder this way; it is skipped as a folder anyway
+  fs::last_write_time(staleFolder, longAgo, ignored);
+
+  ASSERT_TRUE(replaceFileContents(folder.file().u16string(), bytesOf("new")).ok());
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(fresh)) << "a write may still be going on";
+  EXPECT_TRUE(fs::exists(foreign)) << "not this naming";
+  EXPECT_TRUE(fs::is_directory(staleFolder)) << "not a file";
+  EXPECT_EQ(readFile(folder.file()), bytesOf("new"));
+}
+
+TEST(FileStatusText, CommonErrorsSayWhatHappened) {
+  EXPECT_EQ(describeFileStatus({FileStage::Write, kDiskFullError}),
+            u"write failed, error " + decimalText(kDiskFullError) + u" (disk full)");
+  EXPECT_EQ(describeFileStatus({FileStage::Open, kErrorPathTooLong}), u"open failed, error 206 (path too long)");
+  EXPECT_EQ(describeFileStatus({FileStage::Write, kDeviceError}), u"write failed, error " + decimalText(kDeviceError));
+  EXPECT_EQ(describeFileStatus({FileStage::Read, 0}), u"read failed");
+#ifdef _WIN32
+  EXPECT_EQ(describeFileStatus({FileStage::Rename, 32}), u"rename failed, error 32 (held by another program)");
+  EXPECT_EQ(describeFileStatus({FileStage::Open, 5}), u"open failed, error 5 (no access)");
+#else
+  EXPECT_EQ(describeFileStatus({FileStage::Open, EACCES}), u"open failed, error " + decimalText(uint32_t(EACCES)) +
+                                                               u" (no access)");
+#endif
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,11 +18,21 @@
 // An open file of the platform as a number: a Windows HANDLE or a POSIX descriptor.
 using PlatformFile = intptr_t;
 
-// The platform calls through which new files are written, flushed and put in
-// place. systemFileOperations() makes them; a test hands in others that fail
-// at one stage, as a full disk or a failing device would. Each returns 0 or
-// the platform's error code.
+enum class OpenMode {
+  Read,       // an existing file, for reading; others may go on reading and writing it
+  CreateNew,  // a new file, for writing; fails when something has that name
+  Rewrite,    // an existing file, for writing from its start, emptied; others
+              // may go on reading and writing it
+};
+
+// The platform calls through which files are opened, written, flushed and
+// put in place. systemFileOperations() makes them; a test hands in others
+// that fail at one stage, as a full disk, a failing device or another
+// program holding the file would. Each returns 0 or the platform's error code.
 struct FileOperations {
+  // Opens `path` as `mode` says; `file` receives the open file, which the
+  // caller closes with the platform's own call.
+  std::function<uint32_t(const std::u16string& path, OpenMode mode, PlatformFile& file)> open;
   // Writes up to `count` bytes of `data` to `file`; `written` receives how many.
   std::function<uint32_t(PlatformFile file, const uint8_t* data, size_t count, size_t& written)> write;
   // Flushes what was written to `file` to the disk.
@@ -31,6 +42,39 @@ struct FileOperations {
   std::function<uint32_t(PlatformFile file)> flushFileSystem;
   // Renames the file `from` to `to`, replacing a file there.
   std::function<uint32_t(const std::u16string& from, const std::u16string& to)> rename;
+  // Waits between tries while another program holds a file.
+  std::function<void(uint32_t milliseconds)> pause;
+  // Whether `error` says that another program holds the file for now (a
+  // sharing or lock conflict), so that trying again a little later may work.
+  bool (*isHeld)(uint32_t error) = nullptr;
+};
+
+// The tries of one read or one write while another program holds its file:
+// a virus scanner or an indexer opens a file right after it was written, for
+// a moment. run() tries again after growing pauses, about half a second in
+// all for everything the retry is used for; a free file costs nothing extra.
+class HoldRetry {
+ public:
+  explicit HoldRetry(const FileOperations& files) : files_(files) {}
+
+  // attempt() (0 or an error code) until it succeeds, fails otherwise than
+  // by a hold, or the pauses are spent; the last result.
+  template <class Attempt>
+  uint32_t run(Attempt attempt) {
+    uint32_t error = attempt();
+    while (error != 0 && files_.isHeld != nullptr && files_.isHeld(error) && next_ < std::size(kPauses)) {
+      files_.pause(kPauses[next_++]);
+      error = attempt();
+    }
+    return error;
+  }
+
+  // The pauses in milliseconds, 500 in all.
+  static constexpr uint32_t kPauses[] = {10, 20, 30, 40, 50, 60, 90, 100, 100};
+
+ private:
+  const FileOperations& files_;
+  size_t next_ = 0;
 };
 
 // The platform's own file operations (one set for the process).
@@ -51,13 +95,20 @@ struct FileReadResult {
   std::vector<uint8_t> bytes;
 };
 
-// Reads the whole file at path in byte mode.
-FileReadResult readWholeFile(std::u16string_view path);
+// Reads the whole file at path in byte mode, through `files`: an open that
+// another program's hold refuses is tried again for about half a second.
+FileReadResult readWholeFile(std::u16string_view path, const FileOperations& files = systemFileOperations());
 
 // Replaces the file at path with bytes, or creates it: writes a new file in
-// the same folder, flushes it to the disk and renames it over path, all
-// through `files`. Ok when path holds exactly bytes; otherwise the stage that
-// failed, path is as it was and the new file is deleted.
+// the same folder, flushes it to the disk and puts it in place of path, all
+// through `files`. Creating the new file and putting it in place are tried
+// again for about half a second in all while another program holds a file.
+// When the old file is still held then, by a program that lets others write
+// it, it is rewritten in place with bytes instead (emptied, written whole and
+// flushed). Ok when path holds exactly bytes; otherwise the stage that
+// failed and path is as it was. Either way the new file is gone, and so are
+// the new files of this naming that writes ended before their time left in
+// the folder more than a minute ago.
 FileStatus replaceFileContents(std::u16string_view path, std::span<const uint8_t> bytes,
                                const FileOperations& files = systemFileOperations());
 
@@ -133,12 +184,26 @@ FileStatus writeAll(const FileOperations& files, PlatformFile file, const uint8_
 
 // For the implementations, per platform: writes a new file beside `target`
 // holding `bytes` (flushed to the disk when `flush`), closed, and sets
-// `newFile` to its path. On failure, or when `target` is a file that may not
-// be written, leaves nothing behind and returns the stage that failed.
+// `newFile` to its path; its creation is tried again through `retry`. First
+// removes the new files of this naming that are more than a minute old from
+// the folder. On failure, or when `target` is a file that may not be
+// written, leaves nothing behind and returns the stage that failed.
 FileStatus writeNewFile(std::u16string_view target, std::span<const uint8_t> bytes, bool flush,
-                        const FileOperations& files, std::u16string& newFile);
+                        const FileOperations& files, HoldRetry& retry, std::u16string& newFile);
 // Flushes new files written without `flush` to the disk.
 FileStatus flushNewFiles(const std::vector<std::u16string>& newFiles, const FileOperations& files);
-// Renames `newFile` over `target`; deletes `newFile` when that fails.
-FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files);
+// Renames `newFile` over `target`, tried again through `retry`; deletes
+// `newFile` when that fails.
+FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files,
+                             HoldRetry& retry);
+// Writes `bytes` over the contents of the existing file `target` (opened as
+// OpenMode::Rewrite), flushed: for a file that another program holds and
+// lets others write.
+FileStatus rewriteInPlace(std::u16string_view target, std::span<const uint8_t> bytes, const FileOperations& files);
 void deleteNewFile(const std::u16string& newFile);
+
+// Whether `name` (a file name without folder) is one this platform's
+// writeNewFile gives new files beside `targetName`: on Windows "~ic", six
+// lowercase hex digits and ".tmp"; elsewhere targetName, ".", the process
+// number, ".", hex digits, ".", a counter and ".tmp".
+bool isNewFileName(std::u16string_view name, std::u16string_view targetName);

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "record_file/file_io.h"
+#include "tests/support/record_file/file_holder_win.h"
 
 namespace {
 
@@ -99,14 +101,72 @@ TEST(FileIoWin, ReadOnlyFileStaysAndNoTemporaryIsLeft) {
   EXPECT_EQ(folder.names().size(), 1u);
 }
 
-TEST(FileIoWin, HiddenFileStaysHidden) {
+TEST(FileIoWin, HiddenAndSystemMarksAreKept) {
   Folder folder;
   std::wstring path = folder.file(L"InsChannel.as");
   put(path, "old");
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   put(path, "new");
   EXPECT_EQ(contents(path), "new");
-  EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_SYSTEM);
+  EXPECT_EQ(folder.names().size(), 1u);
+}
+
+// Another program holds the file the way scanners, indexers and readers do
+// (file_holder.exe): for a quarter of a second, the read and the write wait
+// it out, whatever the holder lets others do.
+TEST(FileIoWin, AShortHoldByAnotherProgramIsWaitedOut) {
+  for (const wchar_t* share : {L"-", L"r", L"rw"}) {
+    SCOPED_TRACE(share);
+    Folder folder;
+    const std::wstring path = folder.file(L"InsChannel.as");
+    put(path, "old");
+    {
+      FileHolder holder(path, share, 250);
+      ASSERT_TRUE(holder.holding());
+      EXPECT_EQ(contents(path), "old");
+    }
+    FileHolder holder(path, share, 250);
+    ASSERT_TRUE(holder.holding());
+    EXPECT_TRUE(replaceFileContents(u16(path), kNew).ok());
+    holder.wait();
+    EXPECT_EQ(contents(path), "new");
+    EXPECT_EQ(folder.names().size(), 1u);
+  }
+}
+
+// A hold that lasts: a holder that lets others delete the file still sees it
+// replaced; one that lets others write it (but not delete) gets the new bytes
+// written into the file; one that allows neither keeps the old bytes.
+// Nothing else is left in the folder.
+TEST(FileIoWin, ALongHoldIsReplacedAroundRewrittenInPlaceOrLeftAlone) {
+  struct Case {
+    const wchar_t* share;
+    bool written;
+  } cases[] = {{L"-", false}, {L"r", false}, {L"rw", true}, {L"rd", true}, {L"rwd", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.share);
+    Folder folder;
+    const std::wstring path = folder.file(L"InsChannel.as");
+    put(path, "the old, longer bytes");
+    FileHolder holder(path, c.share, 20000);
+    ASSERT_TRUE(holder.holding());
+    const DWORD started = GetTickCount();
+    const FileStatus status = replaceFileContents(u16(path), kNew);
+    const DWORD took = GetTickCount() - started;
+    holder.stop();
+    std::printf("hold %ls: %s in %lu ms\n", c.share, status.ok() ? "written" : "refused", took);
+    if (c.written) {
+      EXPECT_TRUE(status.ok()) << fileStageName(status.stage) << " " << status.error;
+      EXPECT_EQ(contents(path), "new");
+    } else {
+      EXPECT_EQ(status, (FileStatus{FileStage::Rename, ERROR_SHARING_VIOLATION}));
+      EXPECT_EQ(contents(path), "the old, longer bytes");
+    }
+    EXPECT_EQ(folder.names(), std::vector<std::wstring>{L"InsChannel.as"});
+  }
 }
 
 TEST(FileIoWin, FolderIsNotAFile) {

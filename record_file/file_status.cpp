@@ -16,9 +16,20 @@ const char* fileStageName(FileStage stage) {
   return "unknown stage";
 }
 
+const char* fileErrorReason(uint32_t error) {
+  switch (error) {
+    case kErrorPathTooLong: return "path too long";
+    case kErrorFileTooLarge: return "file too large";
+    case kErrorOutOfMemory: return "out of memory";
+  }
+  return platformFileErrorReason(error);
+}
+
 std::u16string describeFileStatus(const FileStatus& status) {
   if (status.ok()) return u"done";
   std::u16string text = widenAscii(fileStageName(status.stage)) + u" failed";
-  if (status.error != 0) text += u", error " + decimalText(status.error);
+  if (status.error == 0) return text;
+  text += u", error " + decimalText(status.error);
+  if (const char* reason = fileErrorReason(status.error)) text += u" (" + widenAscii(reason) + u")";
   return text;
 }

@@ -35,6 +35,17 @@ struct FileStatus {
 // "flush", "rename" ("done" for Done).
 const char* fileStageName(FileStage stage);
 
-// The failure for a person: "write failed, error 112", "read failed" when
-// there is no code; "done" for a status that is ok.
+// What an error code of a file operation means to a person, when it is one
+// of the common ones: "held by another program" (a sharing or lock
+// conflict), "no access", "disk full", "path too long", "file too large",
+// "out of memory"; nullptr otherwise. The store's own codes above read the
+// same on every build.
+const char* fileErrorReason(uint32_t error);
+// The same for the platform's own codes (GetLastError or errno), per platform.
+const char* platformFileErrorReason(uint32_t error);
+
+// The failure for a person: "write failed, error 112 (disk full)", "rename
+// failed, error 32 (held by another program)", "write failed, error 1117"
+// for a code without a common meaning, "read failed" when there is no code;
+// "done" for a status that is ok.
 std::u16string describeFileStatus(const FileStatus& status);

@@ -1,4 +1,5 @@
 // The native build's file access: the UTF-16 path as UTF-8, POSIX calls.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,8 +7,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "record_file/file_io.h"
 #include "record_file/text_encoding.h"
@@ -62,6 +65,17 @@ uint32_t errorUnless(int result) { return result == 0 ? 0 : static_cast<uint32_t
 
 FileOperations makeSystemFileOperations() {
   FileOperations files;
+  files.open = [](const std::u16string& path, OpenMode mode, PlatformFile& file) -> uint32_t {
+    const std::string name = nativePath(path);
+    if (name.empty()) return ENOENT;
+    int flags = O_RDONLY;
+    if (mode == OpenMode::CreateNew) flags = O_WRONLY | O_CREAT | O_EXCL;
+    if (mode == OpenMode::Rewrite) flags = O_WRONLY | O_TRUNC;
+    const int fd = ::open(name.c_str(), flags | O_CLOEXEC, 0666);
+    if (fd < 0) return static_cast<uint32_t>(errno);
+    file = fd;
+    return 0;
+  };
   files.write = [](PlatformFile file, const uint8_t* data, size_t count, size_t& written) -> uint32_t {
     written = 0;
     ssize_t n;
@@ -76,6 +90,9 @@ FileOperations makeSystemFileOperations() {
   files.rename = [](const std::u16string& from, const std::u16string& to) {
     return errorUnless(::rename(nativePath(from).c_str(), nativePath(to).c_str()));
   };
+  files.pause = [](uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); };
+  // POSIX files have no sharing modes: another program's open never stands in the way.
+  files.isHeld = [](uint32_t) { return false; };
   return files;
 }
 
@@ -83,27 +100,56 @@ namespace {
 
 // Creates a new file beside target, named after it with a unique suffix;
 // -1 with errno set on failure.
-int createSibling(const std::string& target, std::string& name) {
+int createSibling(const std::string& target, const FileOperations& files, HoldRetry& retry, std::string& name) {
   static unsigned counter = 0;
   auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[48];
     std::snprintf(suffix, sizeof suffix, ".%d.%llx.%u.tmp", static_cast<int>(getpid()), stamp, ++counter);
     name = target + suffix;
-    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
+    const std::u16string path = widePath(name);
+    PlatformFile fd = -1;
+    const uint32_t error = retry.run([&] { return files.open(path, OpenMode::CreateNew, fd); });
+    if (error == 0) return static_cast<int>(fd);
+    errno = static_cast<int>(error);
+    if (error != EEXIST) return -1;
   }
   return -1;
 }
 
+// Deletes the new files that writes which ended before their time (the
+// program killed, the machine off) left beside `target`: only names of this
+// naming, only files last changed more than a minute ago (a write still going
+// on touches its file all the time).
+void removeOldNewFiles(const std::string& target) {
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const std::u16string targetName = widePath(slash == std::string::npos ? target : target.substr(slash + 1));
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr || targetName.empty()) {
+    if (listing != nullptr) ::closedir(listing);
+    return;
+  }
+  const time_t aMinuteAgo = std::time(nullptr) - 60;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (!isNewFileName(widePath(entry->d_name), targetName)) continue;
+    const std::string path = folder + entry->d_name;
+    struct stat info;
+    if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_mtime < aMinuteAgo)
+      ::unlink(path.c_str());
+  }
+  ::closedir(listing);
+}
+
 }  // namespace
 
-FileReadResult readWholeFile(std::u16string_view path) {
+FileReadResult readWholeFile(std::u16string_view path, const FileOperations& files) {
   FileReadResult result;
-  std::string name = nativePath(path);
-  FileDescriptor file(name.empty() ? -1 : ::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  PlatformFile opened = -1;
+  HoldRetry retry(files);
+  const uint32_t error = retry.run([&] { return files.open(std::u16string(path), OpenMode::Read, opened); });
+  FileDescriptor file(error == 0 ? static_cast<int>(opened) : -1);
   if (!file.valid()) {
-    const uint32_t error = name.empty() ? ENOENT : static_cast<uint32_t>(errno);
     result.status = error == ENOENT || error == ENOTDIR ? FileReadStatus::Missing : FileReadStatus::Failed;
     result.failure = {FileStage::Open, error};
     return result;
@@ -126,14 +172,15 @@ FileReadResult readWholeFile(std::u16string_view path) {
 }
 
 FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes, bool flush,
-                        const FileOperations& files, std::u16string& newFile) {
+                        const FileOperations& files, HoldRetry& retry, std::u16string& newFile) {
   std::string target = nativePath(path);
   if (target.empty()) return {FileStage::Open, ENOENT};
   // A file this process may not write is not replaced, as opening it for
   // writing would fail.
   if (::access(target.c_str(), W_OK) != 0 && errno != ENOENT) return {FileStage::Open, static_cast<uint32_t>(errno)};
+  removeOldNewFiles(target);
   std::string temporary;
-  FileDescriptor file(createSibling(target, temporary));
+  FileDescriptor file(createSibling(target, files, retry, temporary));
   if (!file.valid()) return {FileStage::Open, static_cast<uint32_t>(errno)};
   // The new file keeps the permissions of the one it replaces.
   FileStatus status;
@@ -172,11 +219,40 @@ FileStatus flushNewFiles(const std::vector<std::u16string>& newFiles, const File
   return {};
 }
 
-FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files) {
-  const uint32_t error = files.rename(newFile, std::u16string(target));
+FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files,
+                             HoldRetry& retry) {
+  const std::u16string to(target);
+  const uint32_t error = retry.run([&] { return files.rename(newFile, to); });
   if (error == 0) return {};
   ::unlink(nativePath(newFile).c_str());
   return {FileStage::Rename, error};
 }
 
+FileStatus rewriteInPlace(std::u16string_view target, std::span<const uint8_t> bytes, const FileOperations& files) {
+  PlatformFile opened = -1;
+  if (const uint32_t error = files.open(std::u16string(target), OpenMode::Rewrite, opened))
+    return {FileStage::Open, error};
+  FileDescriptor file(static_cast<int>(opened));
+  FileStatus status = writeAll(files, opened, bytes.data(), bytes.size(), EIO);
+  if (status.ok()) {
+    if (const uint32_t error = files.flush(opened)) status = {FileStage::Flush, error};
+  }
+  if (status.ok() && !file.close()) status = {FileStage::Write, static_cast<uint32_t>(errno)};
+  return status;
+}
+
 void deleteNewFile(const std::u16string& newFile) { ::unlink(nativePath(newFile).c_str()); }
+
+const char* platformFileErrorReason(uint32_t error) {
+  switch (error) {
+    case EBUSY:
+    case ETXTBSY: return "held by another program";
+    case EACCES:
+    case EPERM:
+    case EROFS: return "no access";
+    case ENOSPC:
+    case EDQUOT: return "disk full";
+    case ENAMETOOLONG: return "path too long";
+  }
+  return nullptr;
+}

@@ -1,5 +1,5 @@
 // The Windows build's file access: wide-path calls, a new file beside the old
-// one, FlushFileBuffers and MoveFileExW to put it in place.
+// one, FlushFileBuffers, and ReplaceFileW or MoveFileExW to put it in place.
 #include <windows.h>
 
 #include <algorithm>
@@ -18,10 +18,82 @@ PlatformFile platformFile(HANDLE handle) { return reinterpret_cast<PlatformFile>
 // 0 when the call succeeded, else the thread's last error.
 uint32_t errorUnless(BOOL succeeded) { return succeeded ? 0 : GetLastError(); }
 
+// "~ic", the low 24 bits of `value` as six lowercase hex digits, and ".tmp".
+std::wstring temporaryName(unsigned value) {
+  static constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
+  std::wstring name = L"~ic";
+  for (int shift = 20; shift >= 0; shift -= 4) name += kHexDigits[(value >> shift) & 0xF];
+  return name + L".tmp";
+}
+
+std::wstring folderOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+}
+
+uint32_t openFile(const std::u16string& path, OpenMode mode, PlatformFile& file) {
+  constexpr DWORD kOthersReadAndWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  DWORD access = GENERIC_READ, share = kOthersReadAndWrite, disposition = OPEN_EXISTING;
+  if (mode == OpenMode::CreateNew) {
+    access = GENERIC_WRITE;
+    share = 0;
+    disposition = CREATE_NEW;
+  } else if (mode == OpenMode::Rewrite) {
+    access = GENERIC_WRITE;
+    share = kOthersReadAndWrite | FILE_SHARE_DELETE;
+    disposition = TRUNCATE_EXISTING;
+  }
+  const HANDLE handle = CreateFileW(as_wcstr(path), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+  file = platformFile(handle);
+  return 0;
+}
+
+// Puts `from` in place of `to`. An existing file is replaced with ReplaceFileW
+// rather than renamed over: it keeps the old file's security descriptor and
+// creation time, and it works while a scanner or indexer holds the old file
+// and lets others delete it, where a rename over the file is refused (under
+// Wine for any holder at all). ReplaceFileW needs a file to replace, so a new
+// one is renamed into place. The old file goes to a backup name of this
+// naming, deleted once the new file is in place: without one, Wine's
+// ReplaceFileW leaves a file of its own behind at every refusal.
+uint32_t putInPlace(const std::u16string& from, const std::u16string& to) {
+  const auto move = [](const std::u16string& source, const std::u16string& target) {
+    return errorUnless(
+        MoveFileExW(as_wcstr(source), as_wcstr(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  };
+  if (GetFileAttributesW(as_wcstr(to)) == INVALID_FILE_ATTRIBUTES) return move(from, to);
+  static unsigned counter = 0;
+  const std::wstring backup =
+      folderOf(std::wstring(as_wview(to))) + temporaryName(GetTickCount() ^ (++counter * 0x9E3779B9u) ^ 0x5A5A5Au);
+  const std::u16string backupPath(as_u16view(backup));
+  uint32_t error = errorUnless(ReplaceFileW(as_wcstr(to), as_wcstr(from), backup.c_str(),
+                                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+    // The old file has the backup name, the new one still its own: put the
+    // new one in place, or else the old one back.
+    error = move(from, to);
+    if (error != 0) move(backupPath, to);
+  } else if (error == ERROR_FILE_NOT_FOUND && GetFileAttributesW(as_wcstr(to)) == INVALID_FILE_ATTRIBUTES) {
+    return move(from, to);  // the old file went away meanwhile
+  }
+  if (error == 0) DeleteFileW(backup.c_str());
+  return error;
+}
+
+// Sharing and lock conflicts, a rename or delete refused while the file is
+// open (ERROR_ACCESS_DENIED: a read-only file is refused before any attempt),
+// and ReplaceFileW's "could not remove the old file".
+bool isHeld(uint32_t error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
 }  // namespace
 
 FileOperations makeSystemFileOperations() {
   FileOperations files;
+  files.open = openFile;
   files.write = [](PlatformFile file, const uint8_t* data, size_t count, size_t& written) {
     DWORD done = 0;
     const BOOL succeeded =
@@ -32,36 +104,50 @@ FileOperations makeSystemFileOperations() {
   files.flush = [](PlatformFile file) { return errorUnless(FlushFileBuffers(handleOf(file))); };
   // Windows has no flush of a whole volume for an unprivileged program.
   files.flushFileSystem = files.flush;
-  files.rename = [](const std::u16string& from, const std::u16string& to) {
-    return errorUnless(MoveFileExW(as_wcstr(from), as_wcstr(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-  };
+  files.rename = putInPlace;
+  files.pause = [](uint32_t milliseconds) { Sleep(milliseconds); };
+  files.isHeld = isHeld;
   return files;
 }
 
 namespace {
 
-// "~ic", the low 24 bits of `value` as six lowercase hex digits, and ".tmp".
-std::wstring temporaryName(unsigned value) {
-  static constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
-  std::wstring name = L"~ic";
-  for (int shift = 20; shift >= 0; shift -= 4) name += kHexDigits[(value >> shift) & 0xF];
-  return name + L".tmp";
+// Deletes the new files that writes which ended before their time (the
+// program killed, the machine off) left in `folder`: only names of this
+// naming, only files last written more than a minute ago (a write still
+// going on touches its file all the time), and never one that is open (the
+// delete is refused).
+void removeOldNewFiles(const std::wstring& folder) {
+  constexpr ULONGLONG kMinute = 60ULL * 10'000'000;  // in 100 ns units
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const ULONGLONG nowTime = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  WIN32_FIND_DATAW entry;
+  UniqueFind find(FindFirstFileW((folder + L"~ic*.tmp").c_str(), &entry));
+  if (!find) return;
+  do {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    if (!isNewFileName(as_u16view(entry.cFileName), u"")) continue;
+    const ULONGLONG written = (ULONGLONG(entry.ftLastWriteTime.dwHighDateTime) << 32) | entry.ftLastWriteTime.dwLowDateTime;
+    if (written + kMinute < nowTime) DeleteFileW((folder + entry.cFileName).c_str());
+  } while (FindNextFileW(find.get(), &entry));
 }
 
 // Creates a new file in the folder of target, named "~ic", six hex digits and
 // ".tmp": no longer than "InsChannel.as", so that its path stays within the
 // platform's path limit whenever the target's does. name receives its path;
 // on failure `error` receives the creation's error code.
-UniqueHandle createSibling(const std::wstring& target, std::wstring& name, uint32_t& error) {
-  size_t slash = target.find_last_of(L"\\/");
-  std::wstring folder = slash == std::wstring::npos ? L"" : target.substr(0, slash + 1);
+UniqueHandle createSibling(const std::wstring& target, const FileOperations& files, HoldRetry& retry,
+                           std::wstring& name, uint32_t& error) {
+  const std::wstring folder = folderOf(target);
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     unsigned value = GetTickCount() ^ (GetCurrentProcessId() << 12) ^ (++counter * 0x9E3779B9u);
     name = folder + temporaryName(value);
-    HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) return uniqueFile(handle);
-    error = GetLastError();
+    PlatformFile file = 0;
+    const std::u16string path(as_u16view(name));
+    error = retry.run([&] { return files.open(path, OpenMode::CreateNew, file); });
+    if (error == 0) return uniqueFile(handleOf(file));
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
   }
   return nullptr;
@@ -69,18 +155,18 @@ UniqueHandle createSibling(const std::wstring& target, std::wstring& name, uint3
 
 }  // namespace
 
-FileReadResult readWholeFile(std::u16string_view path) {
+FileReadResult readWholeFile(std::u16string_view path, const FileOperations& files) {
   FileReadResult result;
-  std::wstring name(as_wview(path));
-  UniqueHandle file = uniqueFile(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    DWORD error = GetLastError();
+  const std::u16string name(path);
+  PlatformFile opened = 0;
+  HoldRetry retry(files);
+  if (const uint32_t error = retry.run([&] { return files.open(name, OpenMode::Read, opened); })) {
     bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     result.status = missing ? FileReadStatus::Missing : FileReadStatus::Failed;
     result.failure = {FileStage::Open, error};
     return result;
   }
+  const UniqueHandle file = uniqueFile(handleOf(opened));
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.get(), &size)) {
     result.failure = {FileStage::Read, GetLastError()};
@@ -98,7 +184,7 @@ FileReadResult readWholeFile(std::u16string_view path) {
 }
 
 FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes, bool flush,
-                        const FileOperations& files, std::u16string& newFile) {
+                        const FileOperations& files, HoldRetry& retry, std::u16string& newFile) {
   std::wstring target(as_wview(path));
   if (target.empty()) return {FileStage::Open, ERROR_PATH_NOT_FOUND};
   // A read-only file is not written, as opening it for writing would fail.
@@ -106,15 +192,17 @@ FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes
   bool exists = oldAttributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (oldAttributes & FILE_ATTRIBUTE_DIRECTORY)) return {FileStage::Open, ERROR_DIRECTORY};
   if (exists && (oldAttributes & FILE_ATTRIBUTE_READONLY)) return {FileStage::Open, ERROR_ACCESS_DENIED};
+  removeOldNewFiles(folderOf(target));
   std::wstring temporary;
   uint32_t createError = 0;
-  UniqueHandle file = createSibling(target, temporary, createError);
+  UniqueHandle file = createSibling(target, files, retry, temporary, createError);
   if (!file) return {FileStage::Open, createError};
   FileStatus status = writeAll(files, platformFile(file.get()), bytes.data(), bytes.size(), ERROR_WRITE_FAULT);
   if (status.ok() && flush) {
     if (const uint32_t error = files.flush(platformFile(file.get()))) status = {FileStage::Flush, error};
   }
-  // The new file keeps the hidden and system marks of the one it replaces.
+  // The new file keeps the hidden and system marks of the one it replaces
+  // (ReplaceFileW keeps them on Windows, not under Wine).
   DWORD kept = exists ? oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
   if (status.ok() && kept) {
     FILE_BASIC_INFO info{};
@@ -122,7 +210,7 @@ FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes
     if (!SetFileInformationByHandle(file.get(), FileBasicInfo, &info, sizeof info))
       status = {FileStage::Write, GetLastError()};
   }
-  file.reset();  // closes: the rename needs the file closed
+  file.reset();  // closes: putting it in place needs the file closed
   if (!status.ok()) {
     DeleteFileW(temporary.c_str());
     return status;
@@ -143,11 +231,37 @@ FileStatus flushNewFiles(const std::vector<std::u16string>& newFiles, const File
   return {};
 }
 
-FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files) {
-  const uint32_t error = files.rename(newFile, std::u16string(target));
+FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files,
+                             HoldRetry& retry) {
+  const std::u16string to(target);
+  const uint32_t error = retry.run([&] { return files.rename(newFile, to); });
   if (error == 0) return {};
   DeleteFileW(as_wcstr(newFile));
   return {FileStage::Rename, error};
 }
 
+FileStatus rewriteInPlace(std::u16string_view target, std::span<const uint8_t> bytes, const FileOperations& files) {
+  PlatformFile opened = 0;
+  if (const uint32_t error = files.open(std::u16string(target), OpenMode::Rewrite, opened))
+    return {FileStage::Open, error};
+  const UniqueHandle file = uniqueFile(handleOf(opened));
+  const FileStatus written = writeAll(files, opened, bytes.data(), bytes.size(), ERROR_WRITE_FAULT);
+  if (!written.ok()) return written;
+  if (const uint32_t error = files.flush(opened)) return {FileStage::Flush, error};
+  return {};
+}
+
 void deleteNewFile(const std::u16string& newFile) { DeleteFileW(as_wcstr(newFile)); }
+
+const char* platformFileErrorReason(uint32_t error) {
+  switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED: return "held by another program";
+    case ERROR_ACCESS_DENIED: return "no access";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return "disk full";
+    case ERROR_FILENAME_EXCED_RANGE: return "path too long";
+  }
+  return nullptr;
+}

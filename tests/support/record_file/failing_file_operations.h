@@ -1,5 +1,6 @@
-// File operations that fail at one stage, as a full disk or a failing device
-// would: the system's own, with the write, the flush or the rename replaced.
+// File operations that fail at one stage, as a full disk, a failing device or
+// another program holding the file would: the system's own, with one
+// operation replaced.
 #pragma once
 
 #include <algorithm>
@@ -9,19 +10,22 @@
 #include "record_file/file_io.h"
 
 #ifdef _WIN32
-inline constexpr uint32_t kDiskFullError = 112;  // ERROR_DISK_FULL
-inline constexpr uint32_t kDeviceError = 1117;   // ERROR_IO_DEVICE
-inline constexpr uint32_t kHeldError = 32;       // ERROR_SHARING_VIOLATION
+inline constexpr uint32_t kDiskFullError = 112;      // ERROR_DISK_FULL
+inline constexpr uint32_t kDeviceError = 1117;       // ERROR_IO_DEVICE
+inline constexpr uint32_t kWriteProtectError = 19;   // ERROR_WRITE_PROTECT
 #else
-inline constexpr uint32_t kDiskFullError = 28;  // ENOSPC
-inline constexpr uint32_t kDeviceError = 5;     // EIO
-inline constexpr uint32_t kHeldError = 16;      // EBUSY
+inline constexpr uint32_t kDiskFullError = 28;      // ENOSPC
+inline constexpr uint32_t kDeviceError = 5;         // EIO
+inline constexpr uint32_t kWriteProtectError = 30;  // EROFS
 #endif
+// A code that heldFileOperations' isHeld takes for a hold (on every build;
+// the Windows one is ERROR_SHARING_VIOLATION).
+inline constexpr uint32_t kHeldError = 32;
 
 enum class WriteFault {
   Write,    // the write fails with kDiskFullError after bytesBeforeFailure bytes
   Flush,    // everything is written, the flush to the disk fails with kDeviceError
-  Replace,  // the new file is complete, the rename over the old one fails with kHeldError
+  Replace,  // the new file is complete, putting it in place fails with kWriteProtectError
 };
 
 // The system's file operations with `fault` in force. Every write counts
@@ -46,8 +50,40 @@ inline FileOperations failingFileOperations(WriteFault fault, size_t bytesBefore
       files.flushFileSystem = files.flush;
       break;
     case WriteFault::Replace:
-      files.rename = [](const std::u16string&, const std::u16string&) { return kHeldError; };
+      files.rename = [](const std::u16string&, const std::u16string&) { return kWriteProtectError; };
       break;
+  }
+  return files;
+}
+
+// Where heldFileOperations makes another program hold a file.
+enum class HeldAt { Read, Create, Rename };
+
+// What heldFileOperations saw: the pauses it was asked for and the tries.
+struct HoldLog {
+  uint32_t pausedMilliseconds = 0;
+  int tries = 0;
+};
+
+// The system's file operations, with the open for reading (Read), the new
+// file's creation (Create) or putting it in place (Rename) refused with
+// kHeldError for the first `heldTries` tries, as while another program holds
+// the file. Pauses are counted in `log`, not slept.
+inline FileOperations heldFileOperations(HeldAt at, int heldTries, HoldLog& log) {
+  FileOperations files = systemFileOperations();
+  files.isHeld = [](uint32_t error) { return error == kHeldError; };
+  files.pause = [&log](uint32_t milliseconds) { log.pausedMilliseconds += milliseconds; };
+  if (at == HeldAt::Rename) {
+    files.rename = [system = files.rename, heldTries, &log](const std::u16string& from, const std::u16string& to) {
+      return ++log.tries <= heldTries ? kHeldError : system(from, to);
+    };
+  } else {
+    const OpenMode held = at == HeldAt::Read ? OpenMode::Read : OpenMode::CreateNew;
+    files.open = [system = files.open, held, heldTries, &log](const std::u16string& path, OpenMode mode,
+                                                               PlatformFile& file) {
+      if (mode == held && ++log.tries <= heldTries) return kHeldError;
+      return system(path, mode, file);
+    };
   }
   return files;
 }
