@@ -22,6 +22,7 @@
 #include "tests/support/launch_flow/launch_e2e_support_win.h"
 #include "record_file/channel_record_file.h"
 #include "tests/support/local_time_win.h"
+#include "tests/support/record_file/file_holder_win.h"
 #include "tests/support/trace_capture_win.h"
 
 namespace {
@@ -34,19 +35,6 @@ constexpr wchar_t kNotRecordedPrefix[] = L"Install channel not recorded: ";
 constexpr wchar_t kHallName[] = L"\u6e38\u620f \u5927\u5385 Hall";  // 游戏 大厅 Hall
 
 // ---- File times and files ----
-
-// The names in `directory`, without "." and "..", in the listing's order.
-std::vector<std::wstring> folderNames(const std::wstring& directory) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW found{};
-  const UniqueFind listing = uniqueFind(FindFirstFileW((directory + L"\\*").c_str(), &found));
-  if (!listing) return names;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(listing.get(), &found));
-  return names;
-}
 
 // ---- The record file's bytes, made independently of the store ----
 
@@ -485,21 +473,39 @@ TEST_F(InstallChannelE2E, RecordFileThatCannotBeReplacedIsLeftAsItWas) {
   }
 }
 
-// Another program holds the file open without sharing it: the launcher cannot
-// read it whole, so it must not replace it with the channel alone.
-TEST_F(InstallChannelE2E, RecordFileHeldOpenByAnotherProgramIsLeftAsItWas) {
-  const Hall hall = makeHall(L"held", false);
-  makeRecordFolder(hall);
-  const std::string original = encipher(encodedText(Utf16Le, hallRecordText(true)));
-  writeFile(hall.record, original);
-  UniqueHandle held = uniqueFile(CreateFileW(hall.record.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  ASSERT_NE(held, nullptr);
-  const TraceLines lines = launch(hall, 1234);
-  held.reset();
-  expectTrace(lines, 1234, Recording::NotRecorded);
-  expectHallStarted(hall, hall.workingDirectory);
-  EXPECT_EQ(readFileBytes(hall.record), original);
-  EXPECT_EQ(folderNames(hall.recordFolder), std::vector<std::wstring>{L"InsChannel.as"});
+// Another program (file_holder.exe) holds the file all through the run. One
+// that lets others write it, as a C runtime's "rb" does, sees the channel
+// written into the file itself, every entry kept. One that lets nobody in
+// keeps the launcher from reading it whole, so it must not be replaced with
+// the channel alone: it stays byte for byte, and the trace says why. The
+// hall starts twice either way, and nothing else is left in the folder.
+TEST_F(InstallChannelE2E, RecordFileHeldOpenByAnotherProgram) {
+  const struct {
+    const wchar_t* share;
+    bool recorded;
+  } cases[] = {{L"rw", true}, {L"-", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.share);
+    const Hall hall = makeHall(std::wstring(L"held ") + (c.recorded ? L"sharing" : L"alone"), false);
+    makeRecordFolder(hall);
+    const std::string original = encipher(encodedText(Utf16Le, hallRecordText(true)));
+    writeFile(hall.record, original);
+    FileHolder holder(hall.record, c.share, 30000);
+    ASSERT_TRUE(holder.holding());
+    const TraceLines lines = launch(hall, 1234);
+    holder.stop();
+    expectTrace(lines, 1234, c.recorded ? Recording::Written : Recording::NotRecorded);
+    expectHallStarted(hall, hall.workingDirectory);
+    if (c.recorded) {
+      expectRecord(hall, Utf16Le, rewrittenHallRecordText(1234), rewrittenHallRecordEntries(1234));
+    } else {
+      EXPECT_EQ(readFileBytes(hall.record), original);
+      ASSERT_EQ(lines.size(), 4u);
+      EXPECT_EQ(lines[1], std::wstring(kNotRecordedPrefix) +
+                              L"the record file was left as it was: open failed, error 32 (held by another program)\r\n");
+    }
+    EXPECT_EQ(folderNames(hall.recordFolder), std::vector<std::wstring>{L"InsChannel.as"});
+  }
 }
 
 // A hall directory short enough for "ludora.exe" but too long for

@@ -32,7 +32,11 @@ FileStatus replaceFileContents(std::u16string_view path, std::span<const uint8_t
   // the file itself is how such a file is changed. One that lets nobody
   // write fails this open too, and the file stays as it was.
   const FileStatus rewritten = rewriteInPlace(path, bytes, files);
-  return rewritten.ok() ? rewritten : placed;
+  if (rewritten.ok()) return rewritten;
+  // Refused that open too: the hold (a sharing violation) says more than the
+  // rename's code (on Windows "access denied" for any open file).
+  if (rewritten.stage == FileStage::Open && files.isHeld(rewritten.error)) return {FileStage::Rename, rewritten.error};
+  return placed;
 }
 
 namespace {

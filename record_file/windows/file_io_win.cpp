@@ -1,5 +1,5 @@
 // The Windows build's file access: wide-path calls, a new file beside the old
-// one, FlushFileBuffers, and ReplaceFileW or MoveFileExW to put it in place.
+// one, FlushFileBuffers and MoveFileExW to put it in place.
 #include <windows.h>
 
 #include <algorithm>
@@ -49,44 +49,24 @@ uint32_t openFile(const std::u16string& path, OpenMode mode, PlatformFile& file)
   return 0;
 }
 
-// Puts `from` in place of `to`. An existing file is replaced with ReplaceFileW
-// rather than renamed over: it keeps the old file's security descriptor and
-// creation time, and it works while a scanner or indexer holds the old file
-// and lets others delete it, where a rename over the file is refused (under
-// Wine for any holder at all). ReplaceFileW needs a file to replace, so a new
-// one is renamed into place. The old file goes to a backup name of this
-// naming, deleted once the new file is in place: without one, Wine's
-// ReplaceFileW leaves a file of its own behind at every refusal.
+// Puts `from` in place of `to` with one rename, MoveFileExW. ReplaceFileW
+// would keep more of the old file (its security descriptor and creation
+// time; its hidden and system marks are copied to the new file anyway), and
+// it gets past a holder that lets others delete the file. But it first moves
+// the old file out of the way, and a reader in between finds no file: a
+// second launcher or writer then takes the file for missing and writes the
+// channel alone, losing every other entry (seen under Wine with two writers
+// at once). A rename replaces the file in one step, so every reader finds
+// the old file or the new one.
 uint32_t putInPlace(const std::u16string& from, const std::u16string& to) {
-  const auto move = [](const std::u16string& source, const std::u16string& target) {
-    return errorUnless(
-        MoveFileExW(as_wcstr(source), as_wcstr(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-  };
-  if (GetFileAttributesW(as_wcstr(to)) == INVALID_FILE_ATTRIBUTES) return move(from, to);
-  static unsigned counter = 0;
-  const std::wstring backup =
-      folderOf(std::wstring(as_wview(to))) + temporaryName(GetTickCount() ^ (++counter * 0x9E3779B9u) ^ 0x5A5A5Au);
-  const std::u16string backupPath(as_u16view(backup));
-  uint32_t error = errorUnless(ReplaceFileW(as_wcstr(to), as_wcstr(from), backup.c_str(),
-                                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
-  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-    // The old file has the backup name, the new one still its own: put the
-    // new one in place, or else the old one back.
-    error = move(from, to);
-    if (error != 0) move(backupPath, to);
-  } else if (error == ERROR_FILE_NOT_FOUND && GetFileAttributesW(as_wcstr(to)) == INVALID_FILE_ATTRIBUTES) {
-    return move(from, to);  // the old file went away meanwhile
-  }
-  if (error == 0) DeleteFileW(backup.c_str());
-  return error;
+  return errorUnless(MoveFileExW(as_wcstr(from), as_wcstr(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
 }
 
 // Sharing and lock conflicts, a rename or delete refused while the file is
 // open (ERROR_ACCESS_DENIED: a read-only file is refused before any attempt),
-// and ReplaceFileW's "could not remove the old file".
+// (what a rename over a file that is open gets).
 bool isHeld(uint32_t error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED ||
-         error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
 
 }  // namespace
@@ -201,8 +181,7 @@ FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes
   if (status.ok() && flush) {
     if (const uint32_t error = files.flush(platformFile(file.get()))) status = {FileStage::Flush, error};
   }
-  // The new file keeps the hidden and system marks of the one it replaces
-  // (ReplaceFileW keeps them on Windows, not under Wine).
+  // The new file keeps the hidden and system marks of the one it replaces.
   DWORD kept = exists ? oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
   if (status.ok() && kept) {
     FILE_BASIC_INFO info{};
@@ -256,8 +235,7 @@ void deleteNewFile(const std::u16string& newFile) { DeleteFileW(as_wcstr(newFile
 const char* platformFileErrorReason(uint32_t error) {
   switch (error) {
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_UNABLE_TO_REMOVE_REPLACED: return "held by another program";
+    case ERROR_LOCK_VIOLATION: return "held by another program";
     case ERROR_ACCESS_DENIED: return "no access";
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL: return "disk full";

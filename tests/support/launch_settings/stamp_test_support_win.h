@@ -62,6 +62,19 @@ inline void removeTree(const std::wstring& path) {
   RemoveDirectoryW(extended.c_str());
 }
 
+// The names in `directory`, without "." and "..", in the listing's order.
+inline std::vector<std::wstring> folderNames(const std::wstring& directory) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  const UniqueFind listing = uniqueFind(FindFirstFileW((directory + L"\\*").c_str(), &found));
+  if (!listing) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(listing.get(), &found));
+  return names;
+}
+
 // A scratch folder under the temp folder, removed with everything in it at the end.
 class ScratchFolder {
  public:
@@ -76,6 +89,9 @@ class ScratchFolder {
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
   const std::filesystem::path& path() const { return path_; }
+  // The path of `name` in the folder.
+  std::wstring file(const std::wstring& name) const { return (path_ / name).wstring(); }
+  std::vector<std::wstring> names() const { return folderNames(path_.wstring()); }
 
   // A folder below this one whose full path, with "\" and `name` appended, is
   // exactly `length` characters long; created (with its parents) through the

@@ -1,0 +1,136 @@
+// channel_record.exe under Wine writing the hall's record file while other
+// programs have it open (file_holder.exe, as a scanner or reader would), and
+// while other copies of itself write it at the same time.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process_win.h"
+#include "tests/support/launch_settings/stamp_test_support_win.h"
+#include "tests/support/record_file/file_holder_win.h"
+
+namespace {
+
+constexpr DWORD kWriteFailed = 21, kReadFailed = 17;
+
+std::wstring tool() { return testProgramFolder() + L"channel_record.exe"; }
+
+// Starts channel_record.exe with `arguments` (each quoted).
+bool startTool(ChildProcess& child, const std::vector<std::wstring>& arguments) {
+  std::wstring commandLine = L"\"" + tool() + L"\"";
+  for (const std::wstring& argument : arguments) commandLine += L" \"" + argument + L"\"";
+  return child.start(tool(), commandLine);
+}
+
+struct Outcome {
+  DWORD exitCode;
+  std::string output;
+  DWORD milliseconds;
+};
+
+// The tool's output with its line ends as LF (it writes in text mode).
+std::string withoutCarriageReturns(std::string text) {
+  std::erase(text, '\r');
+  return text;
+}
+
+Outcome runTool(const std::vector<std::wstring>& arguments) {
+  const DWORD started = GetTickCount();
+  ChildProcess child;
+  if (!startTool(child, arguments)) return {DWORD(-1), "not started", 0};
+  std::string output = withoutCarriageReturns(child.readAll());
+  const DWORD code = child.wait();
+  return {code, output, GetTickCount() - started};
+}
+
+std::string fileBytes(const std::wstring& path) {
+  const std::vector<uint8_t> bytes = readBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Whether `show` reads the file whole with this install channel.
+bool holdsChannel(const std::wstring& record, int channel) {
+  const Outcome shown = runTool({L"show", record});
+  return shown.exitCode == 0 &&
+         shown.output.find("[installchannel] maincid = " + std::to_string(channel) + "\n") != std::string::npos;
+}
+
+class ChannelRecordE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(runTool({L"set", record(), L"Main", L"Name", L"kept"}).exitCode, 0u);
+    ASSERT_EQ(runTool({L"set-channel", record(), L"1"}).exitCode, 0u);
+  }
+  std::wstring record() const { return folder_.file(L"InsChannel.as"); }
+  void expectOnlyTheRecord() const { EXPECT_EQ(folder_.names(), std::vector<std::wstring>{L"InsChannel.as"}); }
+  ScratchFolder folder_{L"channel record e2e"};
+};
+
+// A hold of half a second, whatever the holder lets others do, is waited out.
+TEST_F(ChannelRecordE2E, AHoldOfHalfASecondIsWaitedOut) {
+  int channel = 100;
+  for (const wchar_t* share : {L"-", L"r", L"rw"}) {
+    SCOPED_TRACE(share);
+    FileHolder holder(record(), share, 500);
+    ASSERT_TRUE(holder.holding());
+    const Outcome outcome = runTool({L"set-channel", record(), std::to_wstring(++channel)});
+    holder.wait();
+    std::printf("hold %ls for 500 ms: exit %lu after %lu ms\n", share, outcome.exitCode, outcome.milliseconds);
+    EXPECT_EQ(outcome.exitCode, 0u) << outcome.output;
+    EXPECT_TRUE(holdsChannel(record(), channel));
+    expectOnlyTheRecord();
+  }
+}
+
+// A hold that does not end: the tool gives up within a few seconds, says
+// why, and the file stays byte for byte (its bytes could not even be read
+// while nobody else may open it).
+TEST_F(ChannelRecordE2E, AHoldThatDoesNotEndIsRefusedAndNothingIsLost) {
+  const std::string before = fileBytes(record());
+  const struct {
+    const wchar_t* share;
+    DWORD exitCode;
+  } cases[] = {{L"-", kReadFailed}, {L"r", kWriteFailed}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.share);
+    FileHolder holder(record(), c.share, 60000);
+    ASSERT_TRUE(holder.holding());
+    const Outcome outcome = runTool({L"set-channel", record(), L"555"});
+    holder.stop();
+    std::printf("hold %ls that does not end: exit %lu after %lu ms: %s", c.share, outcome.exitCode,
+                outcome.milliseconds, outcome.output.c_str());
+    EXPECT_EQ(outcome.exitCode, c.exitCode);
+    EXPECT_NE(outcome.output.find("error 32 (held by another program)"), std::string::npos) << outcome.output;
+    EXPECT_EQ(fileBytes(record()), before);
+    expectOnlyTheRecord();
+  }
+}
+
+// Two copies write at once, again and again: every write succeeds, and the
+// file is always one of the two, whole, with the other entry kept.
+TEST_F(ChannelRecordE2E, ConcurrentWritersAllSucceedAndLeaveOneWholeFile) {
+  constexpr int kPairs = 12;
+  int failed = 0;
+  for (int pair = 0; pair < kPairs; ++pair) {
+    const int first = 1000 + 2 * pair, second = first + 1;
+    ChildProcess a, b;
+    ASSERT_TRUE(startTool(a, {L"set-channel", record(), std::to_wstring(first)}));
+    ASSERT_TRUE(startTool(b, {L"set-channel", record(), std::to_wstring(second)}));
+    const std::string aSaid = a.readAll(), bSaid = b.readAll();
+    const DWORD aCode = a.wait(), bCode = b.wait();
+    failed += (aCode != 0) + (bCode != 0);
+    EXPECT_EQ(aCode, 0u) << aSaid;
+    EXPECT_EQ(bCode, 0u) << bSaid;
+    EXPECT_TRUE(holdsChannel(record(), first) || holdsChannel(record(), second));
+    const Outcome shown = runTool({L"show", record()});
+    EXPECT_NE(shown.output.find("[main] name = kept\n"), std::string::npos) << shown.output;
+  }
+  std::printf("concurrent writes failed: %d of %d\n", failed, 2 * kPairs);
+  expectOnlyTheRecord();
+}
+
+}  // namespace
