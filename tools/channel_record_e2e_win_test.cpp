@@ -113,7 +113,7 @@ TEST_F(ChannelRecordE2E, AHoldThatDoesNotEndIsRefusedAndNothingIsLost) {
 // Two copies write at once, again and again: every write succeeds, and the
 // file is always one of the two, whole, with the other entry kept.
 TEST_F(ChannelRecordE2E, ConcurrentWritersAllSucceedAndLeaveOneWholeFile) {
-  constexpr int kPairs = 12;
+  constexpr int kPairs = 40;
   int failed = 0;
   for (int pair = 0; pair < kPairs; ++pair) {
     const int first = 1000 + 2 * pair, second = first + 1;
