@@ -16,7 +16,7 @@ awk '
 function component(file,   lib, member) {
   if (file ~ /CMakeFiles\/channel_launcher\.dir/) return "launcher: entry and resources"
   # Link-time optimisation compiles the launcher'"'"'s code anew as one unit.
-  if (file ~ /\.ltrans[0-9]*\.ltrans\.o$/) return "launcher: its code (link-time optimised)"
+  if (file ~ /\.(ltrans[0-9]*\.ltrans|lto)\.o$/) return "launcher: its code (link-time optimised)"
   if (match(file, /lib(common|launch_settings|launch_flow|record_file)_(core|win)\.a/)) {
     lib = substr(file, RSTART + 3, RLENGTH - 5); return "launcher: " lib
   }
