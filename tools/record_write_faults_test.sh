@@ -277,12 +277,13 @@ if [ -z "$skipped" ]; then
   full="$mount_point/rec.as"
   if [ -n "$wine_run" ]; then
     # A free drive letter mapped to the tmpfs, so that the Windows program sees a
-    # full drive of its own.
+    # full drive of its own. With -T a letter already taken fails, where plain
+    # ln would put the link inside the folder that letter names.
     letter=""
     for candidate in t u v w x y s r; do
-      [ -e "$dosdevices/$candidate:" ] || [ -L "$dosdevices/$candidate:" ] || { letter=$candidate; break; }
+      ln -sT "$mount_point" "$dosdevices/$candidate:" 2>/dev/null && { letter=$candidate; break; }
     done
-    if [ -z "$letter" ] || ! ln -s "$mount_point" "$dosdevices/$letter:"; then
+    if [ -z "$letter" ]; then
       echo "FAIL: no drive letter could be mapped to the tmpfs in $dosdevices"
       exit 1
     fi
