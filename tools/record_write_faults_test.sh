@@ -42,18 +42,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-checks=0
-# check WHAT EXPECTED ACTUAL: one named comparison.
-check() {
-  checks=$((checks + 1))
-  if [ "$2" = "$3" ]; then
-    echo "ok:   $1"
-  else
-    echo "FAIL: $1: expected \"$2\", got \"$3\""
-    failures=$((failures + 1))
-  fi
-}
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/tests/support/checks.sh"
 
 now_us() { echo "${EPOCHREALTIME/./}"; }
 
@@ -313,6 +302,5 @@ if [ -z "$skipped" ]; then
     "$((took / 1000)) ms, file $unchanged, $(temporaries "$mount_point" | count_lines) temporaries left"
 fi
 
-echo "$((checks - failures)) of $checks checks passed"
-[ "$failures" -eq 0 ] || exit 1
+checks_summary || exit 1
 [ -z "$skipped" ] || exit 77

@@ -19,18 +19,7 @@ launcher="$build/launch_flow/channel_launcher.exe"
 work=$(mktemp -d "$build/tools/signed-batch.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-failures=0
-checks=0
-# check WHAT EXPECTED ACTUAL: one named comparison.
-check() {
-  checks=$((checks + 1))
-  if [ "$2" = "$3" ]; then
-    echo "ok:   $1"
-  else
-    echo "FAIL: $1: expected \"$2\", got \"$3\""
-    failures=$((failures + 1))
-  fi
-}
+source "$root/tests/support/checks.sh"
 # The Windows form of a path under the build tree (Wine's Z: drive).
 windows() { echo "Z:${1//\//\\}"; }
 # stamp_tool ARGS...: channel_stamp.exe under Wine; its output in $output, its exit code returned.
@@ -93,5 +82,4 @@ check "audit names the copy and each field at fault" \
   "  partner.exe: channelId: the copy carries 5, the manifest says 1101010002|  partner.exe: subChannelId: the copy carries 0, the manifest says 7|  partner.exe: appId: the copy carries 0, the manifest says 2001|  partner.exe: silent: the copy carries no, the manifest says yes" \
   "$(grep '^  partner.exe: ' <<<"$output" | tr -d '\r' | paste -sd '|')"
 
-echo "$((checks - failures)) of $checks checks passed"
-[ "$failures" -eq 0 ]
+checks_summary
