@@ -14,7 +14,7 @@ void traceNotRecorded(const InstallChannelPlatform& platform, std::u16string_vie
 }
 
 // Loads the record file, sets the channel and writes it back; ok, or why the
-// file was left as it was. The store itself refuses to write after a load
+// file was left as it was (or, for FileStage::Rewrite, may be damaged). The store itself refuses to write after a load
 // that did not read the file whole, and then answers with the load's failure.
 FileStatus rewriteRecordFile(const FileOperations& files, const std::u16string& recordPath, int32_t channelId) {
   ChannelRecordFile store(files);
@@ -41,7 +41,11 @@ InstallChannelOutcome recordInstallChannelIfDue(const InstallChannelPlatform& pl
   try {
     const FileStatus written = rewriteRecordFile(platform.files, recordPath, channelId);
     if (!written.ok()) {
-      traceNotRecorded(platform, u"the record file was left as it was: " + describeFileStatus(written));
+      // Only a rewrite in place (the file held by another program) changes
+      // the file before it fails.
+      const std::u16string_view state = written.stage == FileStage::Rewrite ? u"the record file may be damaged: "
+                                                                              : u"the record file was left as it was: ";
+      traceNotRecorded(platform, std::u16string(state) + describeFileStatus(written));
       return InstallChannelOutcome::NotWritten;
     }
   } catch (const std::bad_alloc&) {

@@ -134,6 +134,23 @@ TEST_F(InstallChannelStep, FailedWriteKeepsTheOldFileAndSaysSo) {
                                  u"error " + u16(std::to_string(kDiskFullError)) + u" (disk full)\r\n");
 }
 
+// Held by another program that lets others write it, the file is rewritten
+// in place; when that fails part-way the trace must not claim it was left
+// as it was.
+TEST_F(InstallChannelStep, ARewriteInPlaceThatFailsSaysTheFileMayBeDamaged) {
+  fs::create_directories(recordPath().parent_path());
+  std::ofstream(recordPath(), std::ios::binary) << "[Main]\r\nName=First\r\n";
+  HoldLog log;
+  recorder_.files = heldFileOperations(HeldAt::Rename, 1000, log);
+  recorder_.files.flush = [system = recorder_.files.flush, calls = 0](PlatformFile file) mutable {
+    return ++calls == 1 ? system(file) : kDeviceError;
+  };
+  EXPECT_EQ(recordInstallChannelIfDue(recorder_.platform(), hall(), 1), InstallChannelOutcome::NotWritten);
+  ASSERT_EQ(recorder_.traces.size(), 1u);
+  EXPECT_EQ(recorder_.traces[0], u"Install channel not recorded: the record file may be damaged: rewrite failed, "
+                                 u"error " + u16(std::to_string(kDeviceError)) + u"\r\n");
+}
+
 TEST_F(InstallChannelStep, PathThatCannotBeBuiltWritesNothing) {
   recorder_.pathTooLong = true;
   EXPECT_EQ(recordInstallChannelIfDue(recorder_.platform(), hall(), 1), InstallChannelOutcome::NotWritten);

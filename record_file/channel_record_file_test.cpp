@@ -530,6 +530,21 @@ TEST(HeldFile, AFileStillHeldIsRewrittenInPlaceWhenTheHolderLetsOthersWrite) {
   }
 }
 
+// A rewrite in place that fails after it has begun (here its flush) says so:
+// the file may be damaged, which no other failure may claim.
+TEST(HeldFile, ARewriteThatFailsPartWaySaysSo) {
+  TempFolder folder;
+  writeFile(folder.file(), bytesOf("old"));
+  HoldLog log;
+  FileOperations files = heldFileOperations(HeldAt::Rename, 1000, log);
+  files.flush = [system = files.flush, calls = 0](PlatformFile file) mutable {
+    return ++calls == 1 ? system(file) : kDeviceError;  // the new file's flush works, the rewrite's does not
+  };
+  EXPECT_EQ(replaceFileContents(folder.file().u16string(), bytesOf("new"), files),
+            (FileStatus{FileStage::Rewrite, kDeviceError}));
+  EXPECT_EQ(folder.contents(), std::vector<fs::path>{fs::path("InsChannel.as")}) << "no new file stays";
+}
+
 // The name of a new file that a write would make beside `target`.
 std::u16string newFileNameBeside([[maybe_unused]] std::u16string_view target, std::u16string_view hex) {
 #ifdef _WIN32

@@ -20,6 +20,7 @@ FileStatus writeAll(const FileOperations& files, PlatformFile file, const uint8_
 
 FileStatus replaceFileContents(std::u16string_view path, std::span<const uint8_t> bytes,
                                const FileOperations& files) {
+  removeOldNewFiles(path);
   HoldRetry retry(files);
   std::u16string newFile;
   const FileStatus written = writeNewFile(path, bytes, true, files, retry, newFile);
@@ -33,10 +34,11 @@ FileStatus replaceFileContents(std::u16string_view path, std::span<const uint8_t
   // write fails this open too, and the file stays as it was.
   const FileStatus rewritten = rewriteInPlace(path, bytes, files);
   if (rewritten.ok()) return rewritten;
-  // Refused that open too: the hold (a sharing violation) says more than the
-  // rename's code (on Windows "access denied" for any open file).
-  if (rewritten.stage == FileStage::Open && files.isHeld(rewritten.error)) return {FileStage::Rename, rewritten.error};
-  return placed;
+  if (rewritten.stage != FileStage::Open) return rewritten;  // failed part-way: it says so
+  // Refused that open too, so nothing was written: the hold (a sharing
+  // violation) says more than the rename's code (on Windows "access denied"
+  // for any open file).
+  return files.isHeld(rewritten.error) ? FileStatus{FileStage::Rename, rewritten.error} : placed;
 }
 
 namespace {

@@ -21,8 +21,8 @@ using PlatformFile = intptr_t;
 enum class OpenMode {
   Read,       // an existing file, for reading; others may go on reading and writing it
   CreateNew,  // a new file, for writing; fails when something has that name
-  Rewrite,    // an existing file, for writing from its start, emptied; others
-              // may go on reading and writing it
+  Rewrite,    // an existing file, for writing over from its start (not
+              // emptied); others may go on reading and writing it
 };
 
 // The platform calls through which files are opened, written, flushed and
@@ -46,6 +46,7 @@ struct FileOperations {
   std::function<void(uint32_t milliseconds)> pause;
   // Whether `error` says that another program holds the file for now (a
   // sharing or lock conflict), so that trying again a little later may work.
+  // Without it, or without pause, nothing is tried again.
   bool (*isHeld)(uint32_t error) = nullptr;
 };
 
@@ -62,7 +63,8 @@ class HoldRetry {
   template <class Attempt>
   uint32_t run(Attempt attempt) {
     uint32_t error = attempt();
-    while (error != 0 && files_.isHeld != nullptr && files_.isHeld(error) && next_ < std::size(kPauses)) {
+    while (error != 0 && files_.isHeld != nullptr && files_.pause && files_.isHeld(error) &&
+           next_ < std::size(kPauses)) {
       files_.pause(kPauses[next_++]);
       error = attempt();
     }
@@ -104,11 +106,13 @@ FileReadResult readWholeFile(std::u16string_view path, const FileOperations& fil
 // through `files`. Creating the new file and putting it in place are tried
 // again for about half a second in all while another program holds a file.
 // When the old file is still held then, by a program that lets others write
-// it, it is rewritten in place with bytes instead (emptied, written whole and
-// flushed). Ok when path holds exactly bytes; otherwise the stage that
-// failed and path is as it was. Either way the new file is gone, and so are
-// the new files of this naming that writes ended before their time left in
-// the folder more than a minute ago.
+// it, it is rewritten in place with bytes instead (written over, cut to
+// length and flushed, locked against readers on Windows). Ok when path holds
+// exactly bytes; otherwise the stage that failed and path is as it was,
+// except for FileStage::Rewrite: a rewrite in place that failed part-way may
+// have damaged it. Either way the new file is gone, and so are the new files
+// of this naming that writes ended before their time left in the folder more
+// than a minute ago.
 FileStatus replaceFileContents(std::u16string_view path, std::span<const uint8_t> bytes,
                                const FileOperations& files = systemFileOperations());
 
@@ -184,10 +188,9 @@ FileStatus writeAll(const FileOperations& files, PlatformFile file, const uint8_
 
 // For the implementations, per platform: writes a new file beside `target`
 // holding `bytes` (flushed to the disk when `flush`), closed, and sets
-// `newFile` to its path; its creation is tried again through `retry`. First
-// removes the new files of this naming that are more than a minute old from
-// the folder. On failure, or when `target` is a file that may not be
-// written, leaves nothing behind and returns the stage that failed.
+// `newFile` to its path; its creation is tried again through `retry`. On
+// failure, or when `target` is a file that may not be written, leaves
+// nothing behind and returns the stage that failed.
 FileStatus writeNewFile(std::u16string_view target, std::span<const uint8_t> bytes, bool flush,
                         const FileOperations& files, HoldRetry& retry, std::u16string& newFile);
 // Flushes new files written without `flush` to the disk.
@@ -197,10 +200,18 @@ FileStatus flushNewFiles(const std::vector<std::u16string>& newFiles, const File
 FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files,
                              HoldRetry& retry);
 // Writes `bytes` over the contents of the existing file `target` (opened as
-// OpenMode::Rewrite), flushed: for a file that another program holds and
-// lets others write.
+// OpenMode::Rewrite), cuts it to their length and flushes it: for a file
+// that another program holds and lets others write. On Windows the whole
+// file is locked meanwhile, so that a reader (a second writer among them)
+// is refused and tries again rather than reading half a file (Wine does not
+// enforce the lock). Open when nothing was written; Rewrite when it failed
+// after.
 FileStatus rewriteInPlace(std::u16string_view target, std::span<const uint8_t> bytes, const FileOperations& files);
 void deleteNewFile(const std::u16string& newFile);
+// Deletes the new files of this naming beside the absolute path `target`
+// that were last written more than a minute ago: writes killed before their
+// end left them. Files of other names, folders and younger files stay.
+void removeOldNewFiles(std::u16string_view target);
 
 // Whether `name` (a file name without folder) is one this platform's
 // writeNewFile gives new files beside `targetName`: on Windows "~ic", six

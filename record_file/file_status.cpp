@@ -12,6 +12,7 @@ const char* fileStageName(FileStage stage) {
     case FileStage::Write: return "write";
     case FileStage::Flush: return "flush";
     case FileStage::Rename: return "rename";
+    case FileStage::Rewrite: return "rewrite";
   }
   return "unknown stage";
 }

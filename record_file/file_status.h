@@ -14,6 +14,8 @@ enum class FileStage : uint8_t {
   Write,    // the new bytes could not be written
   Flush,    // they could not be flushed to the disk
   Rename,   // the new file could not be put in place of the old one
+  Rewrite,  // the file itself, held by another program, was being rewritten
+            // in place and that failed part-way: it may be damaged
 };
 
 // The store's own refusals carry the Windows codes for them on every build.
@@ -32,7 +34,7 @@ struct FileStatus {
 };
 
 // The stage as a word for messages: "open", "read", "convert", "write",
-// "flush", "rename" ("done" for Done).
+// "flush", "rename", "rewrite" ("done" for Done).
 const char* fileStageName(FileStage stage);
 
 // What an error code of a file operation means to a person, when it is one

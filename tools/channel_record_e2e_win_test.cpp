@@ -74,7 +74,7 @@ class ChannelRecordE2E : public ::testing::Test {
 // waited out. It is a little shorter than the retries' pauses, so that a
 // holder that wakes late on a busy machine still lets go in time.
 TEST_F(ChannelRecordE2E, AHoldOfHalfASecondIsWaitedOut) {
-  constexpr DWORD kHoldMilliseconds = 450;
+  constexpr DWORD kHoldMilliseconds = 400;
   int channel = 100;
   for (const wchar_t* share : {L"-", L"r", L"rw"}) {
     SCOPED_TRACE(share);

@@ -38,8 +38,10 @@ std::vector<uint8_t> readInputFile(const std::string& path) {
 }
 
 void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes, const FileOperations& files) {
-  if (const FileStatus written = replaceFileContents(toUtf16(path), bytes, files); !written.ok())
-    throw ToolError{kExitCannotWrite, "cannot write " + path + " (left as it was): " + failureText(written)};
+  if (const FileStatus written = replaceFileContents(toUtf16(path), bytes, files); !written.ok()) {
+    const char* state = written.stage == FileStage::Rewrite ? " (it may be damaged): " : " (left as it was): ";
+    throw ToolError{kExitCannotWrite, "cannot write " + path + state + failureText(written)};
+  }
 }
 
 bool isHelpOption(const std::string& argument) { return argument == "--help" || argument == "-h"; }

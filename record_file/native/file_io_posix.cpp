@@ -70,7 +70,7 @@ FileOperations makeSystemFileOperations() {
     if (name.empty()) return ENOENT;
     int flags = O_RDONLY;
     if (mode == OpenMode::CreateNew) flags = O_WRONLY | O_CREAT | O_EXCL;
-    if (mode == OpenMode::Rewrite) flags = O_WRONLY | O_TRUNC;
+    if (mode == OpenMode::Rewrite) flags = O_WRONLY;
     const int fd = ::open(name.c_str(), flags | O_CLOEXEC, 0666);
     if (fd < 0) return static_cast<uint32_t>(errno);
     file = fd;
@@ -121,10 +121,11 @@ int createSibling(const std::string& target, const FileOperations& files, HoldRe
 // program killed, the machine off) left beside `target`: only names of this
 // naming, only files last changed more than a minute ago (a write still going
 // on touches its file all the time).
-void removeOldNewFiles(const std::string& target) {
+void removeOldNewFilesBeside(const std::string& target) {
   const size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  const std::u16string targetName = widePath(slash == std::string::npos ? target : target.substr(slash + 1));
+  if (slash == std::string::npos) return;  // a bare name: not the current folder
+  const std::string folder = target.substr(0, slash + 1);
+  const std::u16string targetName = widePath(target.substr(slash + 1));
   DIR* listing = ::opendir(folder.c_str());
   if (listing == nullptr || targetName.empty()) {
     if (listing != nullptr) ::closedir(listing);
@@ -178,7 +179,6 @@ FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes
   // A file this process may not write is not replaced, as opening it for
   // writing would fail.
   if (::access(target.c_str(), W_OK) != 0 && errno != ENOENT) return {FileStage::Open, static_cast<uint32_t>(errno)};
-  removeOldNewFiles(target);
   std::string temporary;
   FileDescriptor file(createSibling(target, files, retry, temporary));
   if (!file.valid()) return {FileStage::Open, static_cast<uint32_t>(errno)};
@@ -233,12 +233,19 @@ FileStatus rewriteInPlace(std::u16string_view target, std::span<const uint8_t> b
   if (const uint32_t error = files.open(std::u16string(target), OpenMode::Rewrite, opened))
     return {FileStage::Open, error};
   FileDescriptor file(static_cast<int>(opened));
-  FileStatus status = writeAll(files, opened, bytes.data(), bytes.size(), EIO);
-  if (status.ok()) {
-    if (const uint32_t error = files.flush(opened)) status = {FileStage::Flush, error};
-  }
-  if (status.ok() && !file.close()) status = {FileStage::Write, static_cast<uint32_t>(errno)};
-  return status;
+  // POSIX locks are advisory, so readers are not kept out as on Windows.
+  const FileStatus written = writeAll(files, opened, bytes.data(), bytes.size(), EIO);
+  if (!written.ok()) return {FileStage::Rewrite, written.error};
+  if (::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0)
+    return {FileStage::Rewrite, static_cast<uint32_t>(errno)};
+  if (const uint32_t error = files.flush(opened)) return {FileStage::Rewrite, error};
+  if (!file.close()) return {FileStage::Rewrite, static_cast<uint32_t>(errno)};
+  return {};
+}
+
+void removeOldNewFiles(std::u16string_view target) {
+  const std::string name = nativePath(target);
+  if (!name.empty()) removeOldNewFilesBeside(name);
 }
 
 void deleteNewFile(const std::u16string& newFile) { ::unlink(nativePath(newFile).c_str()); }

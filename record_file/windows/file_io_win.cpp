@@ -41,7 +41,6 @@ uint32_t openFile(const std::u16string& path, OpenMode mode, PlatformFile& file)
   } else if (mode == OpenMode::Rewrite) {
     access = GENERIC_WRITE;
     share = kOthersReadAndWrite | FILE_SHARE_DELETE;
-    disposition = TRUNCATE_EXISTING;
   }
   const HANDLE handle = CreateFileW(as_wcstr(path), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return GetLastError();
@@ -62,9 +61,9 @@ uint32_t putInPlace(const std::u16string& from, const std::u16string& to) {
   return errorUnless(MoveFileExW(as_wcstr(from), as_wcstr(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
 }
 
-// Sharing and lock conflicts, a rename or delete refused while the file is
-// open (ERROR_ACCESS_DENIED: a read-only file is refused before any attempt),
-// (what a rename over a file that is open gets).
+// Sharing and lock conflicts, and ERROR_ACCESS_DENIED, which is what a rename
+// over a file that another program has open gets. (A read-only file, which
+// would get it for good, is refused before any attempt to write it.)
 bool isHeld(uint32_t error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
@@ -95,9 +94,10 @@ namespace {
 // Deletes the new files that writes which ended before their time (the
 // program killed, the machine off) left in `folder`: only names of this
 // naming, only files last written more than a minute ago (a write still
-// going on touches its file all the time), and never one that is open (the
+// going on touches its file all the time; a batch of copies waiting to be
+// put in place is not cleaned up this way), and never one that is open (the
 // delete is refused).
-void removeOldNewFiles(const std::wstring& folder) {
+void removeOldNewFilesIn(const std::wstring& folder) {
   constexpr ULONGLONG kMinute = 60ULL * 10'000'000;  // in 100 ns units
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
@@ -135,12 +135,13 @@ UniqueHandle createSibling(const std::wstring& target, const FileOperations& fil
 
 }  // namespace
 
-FileReadResult readWholeFile(std::u16string_view path, const FileOperations& files) {
+namespace {
+
+// One try at reading the whole file at `name`.
+FileReadResult readWholeFileOnce(const std::u16string& name, const FileOperations& files) {
   FileReadResult result;
-  const std::u16string name(path);
   PlatformFile opened = 0;
-  HoldRetry retry(files);
-  if (const uint32_t error = retry.run([&] { return files.open(name, OpenMode::Read, opened); })) {
+  if (const uint32_t error = files.open(name, OpenMode::Read, opened)) {
     bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     result.status = missing ? FileReadStatus::Missing : FileReadStatus::Failed;
     result.failure = {FileStage::Open, error};
@@ -156,11 +157,33 @@ FileReadResult readWholeFile(std::u16string_view path, const FileOperations& fil
     result.failure = {FileStage::Read, kErrorFileTooLarge};
     return result;
   }
-  return readExactly(static_cast<size_t>(size.QuadPart), [&](uint8_t* data, size_t count) -> size_t {
+  DWORD readError = 0;
+  result = readExactly(static_cast<size_t>(size.QuadPart), [&](uint8_t* data, size_t count) -> size_t {
     DWORD read = 0;
-    if (!ReadFile(file.get(), data, static_cast<DWORD>(std::min<size_t>(count, 1u << 30)), &read, nullptr)) return 0;
+    if (!ReadFile(file.get(), data, static_cast<DWORD>(std::min<size_t>(count, 1u << 30)), &read, nullptr)) {
+      readError = GetLastError();
+      return 0;
+    }
     return read;
   });
+  if (result.status == FileReadStatus::Failed) result.failure.error = readError;
+  return result;
+}
+
+}  // namespace
+
+// A file that another program holds is tried again, whether the hold refuses
+// the open or, as a lock over the file during a rewrite in place does, the
+// reading.
+FileReadResult readWholeFile(std::u16string_view path, const FileOperations& files) {
+  const std::u16string name(path);
+  FileReadResult result;
+  HoldRetry retry(files);
+  retry.run([&] {
+    result = readWholeFileOnce(name, files);
+    return result.status == FileReadStatus::Failed ? result.failure.error : 0u;
+  });
+  return result;
 }
 
 FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes, bool flush,
@@ -172,7 +195,6 @@ FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes
   bool exists = oldAttributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (oldAttributes & FILE_ATTRIBUTE_DIRECTORY)) return {FileStage::Open, ERROR_DIRECTORY};
   if (exists && (oldAttributes & FILE_ATTRIBUTE_READONLY)) return {FileStage::Open, ERROR_ACCESS_DENIED};
-  removeOldNewFiles(folderOf(target));
   std::wstring temporary;
   uint32_t createError = 0;
   UniqueHandle file = createSibling(target, files, retry, temporary, createError);
@@ -199,13 +221,21 @@ FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes
 }
 
 // Each new file is flushed on its own, once all are written, so the system
-// has been writing them back in the meantime.
+// has been writing them back in the meantime. A scanner may be looking at a
+// new file just then: it may go on reading, and its hold is waited out.
 FileStatus flushNewFiles(const std::vector<std::u16string>& newFiles, const FileOperations& files) {
+  HoldRetry retry(files);
   for (const std::u16string& newFile : newFiles) {
-    UniqueHandle file = uniqueFile(CreateFileW(as_wcstr(newFile), GENERIC_WRITE, 0, nullptr,
-                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return {FileStage::Flush, GetLastError()};
-    if (const uint32_t error = files.flushFileSystem(platformFile(file.get()))) return {FileStage::Flush, error};
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    const uint32_t error = retry.run([&] {
+      handle = CreateFileW(as_wcstr(newFile), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+      return handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    });
+    if (error != 0) return {FileStage::Flush, error};
+    const UniqueHandle file = uniqueFile(handle);
+    if (const uint32_t flushError = files.flushFileSystem(platformFile(file.get())))
+      return {FileStage::Flush, flushError};
   }
   return {};
 }
@@ -224,13 +254,27 @@ FileStatus rewriteInPlace(std::u16string_view target, std::span<const uint8_t> b
   if (const uint32_t error = files.open(std::u16string(target), OpenMode::Rewrite, opened))
     return {FileStage::Open, error};
   const UniqueHandle file = uniqueFile(handleOf(opened));
+  // Every byte there is and may be, locked: on Windows a reader gets a lock
+  // violation until the new bytes are all in place (closing the file lifts
+  // the lock), and this file layer's reader tries again. Wine 8 does not
+  // keep readers out this way.
+  OVERLAPPED whole{};
+  if (!LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole))
+    return {FileStage::Open, GetLastError()};
   const FileStatus written = writeAll(files, opened, bytes.data(), bytes.size(), ERROR_WRITE_FAULT);
-  if (!written.ok()) return written;
-  if (const uint32_t error = files.flush(opened)) return {FileStage::Flush, error};
+  if (!written.ok()) return {FileStage::Rewrite, written.error};
+  if (!SetEndOfFile(file.get())) return {FileStage::Rewrite, GetLastError()};
+  if (const uint32_t error = files.flush(opened)) return {FileStage::Rewrite, error};
+  UnlockFileEx(file.get(), 0, MAXDWORD, MAXDWORD, &whole);
   return {};
 }
 
 void deleteNewFile(const std::u16string& newFile) { DeleteFileW(as_wcstr(newFile)); }
+
+void removeOldNewFiles(std::u16string_view target) {
+  const std::wstring folder = folderOf(std::wstring(as_wview(target)));
+  if (!folder.empty()) removeOldNewFilesIn(folder);  // a bare name: not the current folder
+}
 
 const char* platformFileErrorReason(uint32_t error) {
   switch (error) {
