@@ -6,6 +6,9 @@
 // The definitions must be in the program's own objects. The linker takes a
 // runtime member only for a symbol that nothing before it defines, so these
 // keep libstdc++'s versions, and everything those bring, out of the file.
+// Should a later libstdc++ raise through a function not defined here, its
+// member is taken after all and the link stops with "multiple definition":
+// add the new function here.
 #include <bits/functexcept.h>
 
 #include <cstdlib>
