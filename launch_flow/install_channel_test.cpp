@@ -141,10 +141,7 @@ TEST_F(InstallChannelStep, ARewriteInPlaceThatFailsSaysTheFileMayBeDamaged) {
   fs::create_directories(recordPath().parent_path());
   std::ofstream(recordPath(), std::ios::binary) << "[Main]\r\nName=First\r\n";
   HoldLog log;
-  recorder_.files = heldFileOperations(HeldAt::Rename, 1000, log);
-  recorder_.files.flush = [system = recorder_.files.flush, calls = 0](PlatformFile file) mutable {
-    return ++calls == 1 ? system(file) : kDeviceError;
-  };
+  recorder_.files = withRewriteFlushFailing(heldFileOperations(HeldAt::Rename, 1000, log));
   EXPECT_EQ(recordInstallChannelIfDue(recorder_.platform(), hall(), 1), InstallChannelOutcome::NotWritten);
   ASSERT_EQ(recorder_.traces.size(), 1u);
   EXPECT_EQ(recorder_.traces[0], u"Install channel not recorded: the record file may be damaged: rewrite failed, "

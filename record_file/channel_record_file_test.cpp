@@ -536,10 +536,7 @@ TEST(HeldFile, ARewriteThatFailsPartWaySaysSo) {
   TempFolder folder;
   writeFile(folder.file(), bytesOf("old"));
   HoldLog log;
-  FileOperations files = heldFileOperations(HeldAt::Rename, 1000, log);
-  files.flush = [system = files.flush, calls = 0](PlatformFile file) mutable {
-    return ++calls == 1 ? system(file) : kDeviceError;  // the new file's flush works, the rewrite's does not
-  };
+  const FileOperations files = withRewriteFlushFailing(heldFileOperations(HeldAt::Rename, 1000, log));
   EXPECT_EQ(replaceFileContents(folder.file().u16string(), bytesOf("new"), files),
             (FileStatus{FileStage::Rewrite, kDeviceError}));
   EXPECT_EQ(folder.contents(), std::vector<fs::path>{fs::path("InsChannel.as")}) << "no new file stays";

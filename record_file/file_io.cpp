@@ -18,6 +18,15 @@ FileStatus writeAll(const FileOperations& files, PlatformFile file, const uint8_
   return {};
 }
 
+FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files,
+                             HoldRetry& retry) {
+  const std::u16string to(target);
+  const uint32_t error = retry.run([&] { return files.rename(newFile, to); });
+  if (error == 0) return {};
+  deleteNewFile(newFile);
+  return {FileStage::Rename, error};
+}
+
 FileStatus replaceFileContents(std::u16string_view path, std::span<const uint8_t> bytes,
                                const FileOperations& files) {
   removeOldNewFiles(path);

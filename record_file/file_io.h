@@ -186,6 +186,11 @@ FileOperations makeSystemFileOperations();
 FileStatus writeAll(const FileOperations& files, PlatformFile file, const uint8_t* data, size_t count,
                     uint32_t noProgress);
 
+// For the implementations: renames `newFile` over `target` with
+// files.rename, tried again through `retry`; deletes `newFile` when that fails.
+FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files,
+                             HoldRetry& retry);
+
 // For the implementations, per platform: writes a new file beside `target`
 // holding `bytes` (flushed to the disk when `flush`), closed, and sets
 // `newFile` to its path; its creation is tried again through `retry`. On
@@ -195,10 +200,6 @@ FileStatus writeNewFile(std::u16string_view target, std::span<const uint8_t> byt
                         const FileOperations& files, HoldRetry& retry, std::u16string& newFile);
 // Flushes new files written without `flush` to the disk.
 FileStatus flushNewFiles(const std::vector<std::u16string>& newFiles, const FileOperations& files);
-// Renames `newFile` over `target`, tried again through `retry`; deletes
-// `newFile` when that fails.
-FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files,
-                             HoldRetry& retry);
 // Writes `bytes` over the contents of the existing file `target` (opened as
 // OpenMode::Rewrite), cuts it to their length and flushes it: for a file
 // that another program holds and lets others write. On Windows the whole

@@ -240,15 +240,6 @@ FileStatus flushNewFiles(const std::vector<std::u16string>& newFiles, const File
   return {};
 }
 
-FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files,
-                             HoldRetry& retry) {
-  const std::u16string to(target);
-  const uint32_t error = retry.run([&] { return files.rename(newFile, to); });
-  if (error == 0) return {};
-  DeleteFileW(as_wcstr(newFile));
-  return {FileStage::Rename, error};
-}
-
 FileStatus rewriteInPlace(std::u16string_view target, std::span<const uint8_t> bytes, const FileOperations& files) {
   PlatformFile opened = 0;
   if (const uint32_t error = files.open(std::u16string(target), OpenMode::Rewrite, opened))

@@ -87,3 +87,13 @@ inline FileOperations heldFileOperations(HeldAt at, int heldTries, HoldLog& log)
   }
   return files;
 }
+
+// `files` with every flush after the first failing with kDeviceError: in a
+// write that falls back to a rewrite in place, the new file's flush works and
+// the rewrite's fails, after its bytes were written.
+inline FileOperations withRewriteFlushFailing(FileOperations files) {
+  files.flush = [system = files.flush, calls = 0](PlatformFile file) mutable {
+    return ++calls == 1 ? system(file) : kDeviceError;
+  };
+  return files;
+}
