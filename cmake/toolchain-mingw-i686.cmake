@@ -1,16 +1,4 @@
-# Cross-compiles for 32-bit Windows with mingw-w64 and runs the results under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
-# The -posix variants provide std::mutex and std::thread, which GoogleTest needs.
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# The Wine emulator is set in the top-level CMakeLists.txt, where the build
-# tree (and so its private Wine prefix) is known.
+# 32-bit Windows, the width that ships; the tests' compilers.
+set(CHANNEL_MINGW_ARCH i686)
+set(CHANNEL_MINGW_THREADS posix)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake)

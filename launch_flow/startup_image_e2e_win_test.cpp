@@ -1,5 +1,7 @@
-// The shipped image itself: a 32-bit GUI program that imports system DLLs
-// only, with its application manifest and version resource.
+// The built image itself: a GUI program of this test program's own width (the
+// i686 build is what ships; the x86_64 build runs the same tests where 32-bit
+// Wine cannot) that imports system DLLs only, with its application manifest
+// and version resource.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,8 +17,10 @@
 
 namespace {
 
-// A 32-bit PE image in memory, read with bounds checks: any field outside
-// the file makes the reading fail the test instead of reading past the end.
+// A PE image of this program's width in memory (PE32 at i686, PE32+ at
+// x86_64: IMAGE_NT_HEADERS is the one of the width being compiled), read with
+// bounds checks: any field outside the file makes the reading fail the test
+// instead of reading past the end.
 class PeImage {
  public:
   explicit PeImage(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {
@@ -24,11 +28,11 @@ class PeImage {
     headers_ = uint32_t(dos.e_lfanew);
     if (dos.e_magic != IMAGE_DOS_SIGNATURE || at<DWORD>(headers_) != IMAGE_NT_SIGNATURE)
       throw std::runtime_error("not a PE image");
-    nt_ = at<IMAGE_NT_HEADERS32>(headers_);
-    if (nt_.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC) throw std::runtime_error("not PE32");
+    nt_ = at<IMAGE_NT_HEADERS>(headers_);
+    if (nt_.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC) throw std::runtime_error("not of this width");
   }
 
-  const IMAGE_NT_HEADERS32& headers() const { return nt_; }
+  const IMAGE_NT_HEADERS& headers() const { return nt_; }
 
   // Names of the DLLs in the import table and the delay-load table.
   std::vector<std::string> importedDlls() const {
@@ -66,7 +70,7 @@ class PeImage {
 
   // The file offset of a relative virtual address, through the section table.
   size_t offsetOf(uint32_t rva) const {
-    const size_t first = headers_ + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + nt_.FileHeader.SizeOfOptionalHeader;
+    const size_t first = headers_ + offsetof(IMAGE_NT_HEADERS, OptionalHeader) + nt_.FileHeader.SizeOfOptionalHeader;
     for (size_t i = 0; i < nt_.FileHeader.NumberOfSections; ++i) {
       const auto section = at<IMAGE_SECTION_HEADER>(first + i * sizeof(IMAGE_SECTION_HEADER));
       const uint32_t size = std::max(section.Misc.VirtualSize, section.SizeOfRawData);
@@ -78,7 +82,7 @@ class PeImage {
 
   std::vector<uint8_t> bytes_;
   uint32_t headers_ = 0;
-  IMAGE_NT_HEADERS32 nt_{};
+  IMAGE_NT_HEADERS nt_{};
 };
 
 // DLLs that every Windows installation has: the launcher may import these only.
@@ -98,9 +102,9 @@ TEST(LauncherImage, TheAllowListKeepsOutTheCompilerRuntimes) {
   for (const char* name : {"KERNEL32.dll", "api-ms-win-crt-runtime-l1-1-0.dll"}) EXPECT_TRUE(isSystemDll(name)) << name;
 }
 
-TEST(LauncherImage, IsA32BitGuiProgramThatImportsSystemDllsOnly) {
+TEST(LauncherImage, IsAGuiProgramOfItsWidthThatImportsSystemDllsOnly) {
   const PeImage image(readBytes(launcherPath()));
-  EXPECT_EQ(image.headers().FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(image.headers().FileHeader.Machine, sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
   EXPECT_EQ(image.headers().OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
   const std::vector<std::string> dlls = image.importedDlls();
   std::string all;

@@ -182,7 +182,8 @@ TEST_F(StampedByTheTool, VerifyGivesTheLaunchersCodeOnQuotedAndOddArguments) {
 TEST_F(StampedByTheTool, ARealExecutableIsTakenAndItsSignedCopyRefused) {
   Bytes signedImage = readBytes(launcher_);
   const size_t peAt = signedImage[0x3C] | signedImage[0x3D] << 8 | signedImage[0x3E] << 16 | size_t(signedImage[0x3F]) << 24;
-  appendCertificate(signedImage, certificateEntry(false, peAt));
+  const bool plus = (signedImage[peAt + 24] | signedImage[peAt + 25] << 8) == 0x20B;  // the x86_64 build's PE32+
+  appendCertificate(signedImage, certificateEntry(plus, peAt));
   const std::string signedCopy = path(L"signed.exe");
   writeBytes(scratch_.path() / L"signed.exe", signedImage);
 

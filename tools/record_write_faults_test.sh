@@ -14,7 +14,7 @@
 #
 # Usage: record_write_faults_test.sh PROGRAM BUILD_DIR [WINE_RUN]
 #   PROGRAM   channel_record, or channel_record.exe when WINE_RUN is given
-#   WINE_RUN  cmake/wine-run.sh, with CHANNEL_WINE_ROOT set for the build tree
+#   WINE_RUN  the build tree's wine-run.sh (it sets CHANNEL_WINE_ROOT too)
 # KILL_ROUNDS overrides the number of killed writes (120 natively, 80 under Wine).
 set -uo pipefail
 tool=$1
