@@ -17,14 +17,25 @@
 # Usage: scripts/demo.sh        (no arguments; as root on Debian, installs what is
 #                                missing, builds what is needed, safe to run again)
 # Builds: build/windows (windows preset) and build/native (channel_record);
-# CHANNEL_DEMO_WINDOWS_BUILD / CHANNEL_DEMO_NATIVE_BUILD name other build trees.
+# where the kernel cannot run 32-bit programs (scripts/windows-way.sh, or
+# CHANNEL_WINDOWS_WAY=x86_64), build/windows64 instead: the same sources at 64
+# bits under 64-bit Wine. CHANNEL_DEMO_WINDOWS_BUILD / CHANNEL_DEMO_NATIVE_BUILD
+# name other build trees.
 # Sandbox: build/demo, with a Wine prefix of its own (build/demo/wine/prefix).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 scripts/install-deps.sh demo
 
-windows_build="${CHANNEL_DEMO_WINDOWS_BUILD:-$root/build/windows}"
+preset=windows
+export CHANNEL_WINE_BITS=32
+if [ "$(scripts/windows-way.sh 2>/dev/null)" = x86_64 ]; then
+  preset=windows64 CHANNEL_WINE_BITS=64
+  echo "== note: 32-bit programs do not run on this machine (or CHANNEL_WINDOWS_WAY=x86_64 says so): the demo"
+  echo "   shows the x86_64 build of the same sources; the copies partners get are the i686 build"
+  echo
+fi
+windows_build="${CHANNEL_DEMO_WINDOWS_BUILD:-$root/build/$preset}"
 native_build="${CHANNEL_DEMO_NATIVE_BUILD:-$root/build/native}"
 demo="$root/build/demo"
 mkdir -p "$demo"
@@ -38,7 +49,7 @@ quietly() {
 
 echo "== building: channel_launcher.exe, channel_stamp.exe, trace_capture.exe and the stand-ins"
 echo "   ($windows_build), channel_record ($native_build)"
-quietly "$demo/build.log" cmake --preset windows -B "$windows_build"
+quietly "$demo/build.log" cmake --preset "$preset" -B "$windows_build"
 quietly "$demo/build.log" cmake --build "$windows_build" -j "$(nproc)" --target channel_launcher channel_stamp \
   trace_capture hall_stand_in soft_manager_stand_in
 quietly "$demo/build.log" cmake --preset native -B "$native_build"
@@ -47,8 +58,9 @@ quietly "$demo/build.log" cmake --build "$native_build" -j "$(nproc)" --target c
 export CHANNEL_WINE_ROOT="$demo/wine"
 export WINEPREFIX="$CHANNEL_WINE_ROOT/prefix"
 wine_run() { "$root/cmake/wine-run.sh" "$@" 2>/dev/null; }
-# The 32-bit reg.exe sees the registry as the 32-bit launcher does (WOW6432Node included).
-reg32() { wine_run 'C:\windows\syswow64\reg.exe' "$@"; }
+# The keys are named in full (the manager's with its WOW6432Node, the 32-bit
+# view the launcher reads at either width), so reg.exe of either width will do.
+reg_tool() { wine_run reg "$@"; }
 # Waits until every program of the sandbox has ended (the stand-ins close their windows by themselves).
 wait_for_sandbox() { timeout 120 wineserver -w 2>/dev/null || true; }
 indent() { sed 's/^/   /'; }
@@ -63,8 +75,8 @@ other_copy_windows='C:\Downloads\partner_setup.exe'
 echo
 echo "== preparing the Wine sandbox ($WINEPREFIX)"
 wait_for_sandbox
-reg32 delete "$hall_key" /v CorvelHallDirectory /f >/dev/null 2>&1 || true
-reg32 delete "$manager_key" /v UninstallString /f >/dev/null 2>&1 || true
+reg_tool delete "$hall_key" /v CorvelHallDirectory /f >/dev/null 2>&1 || true
+reg_tool delete "$manager_key" /v UninstallString /f >/dev/null 2>&1 || true
 drive_c="$WINEPREFIX/drive_c"
 hall="$drive_c/Program Files (x86)/Ludora"
 manager="$drive_c/Program Files (x86)/Halvex"
@@ -134,7 +146,7 @@ show_starts() {
 
 echo
 echo "== 1. the hall installed: $hall_key CorvelHallDirectory = $hall_windows"
-reg32 add "$hall_key" /v CorvelHallDirectory /t REG_SZ /d "$hall_windows" /f >/dev/null
+reg_tool add "$hall_key" /v CorvelHallDirectory /t REG_SZ /d "$hall_windows" /f >/dev/null
 export CHANNEL_TEST_LOG='C:\Downloads\starts-installed.log'
 run_copy 60 "$copy_windows"
 echo "   -- the hall's starts:"
@@ -146,8 +158,8 @@ wait_for_sandbox
 echo
 echo "== 2. the hall not installed, the software manager registered:"
 echo "   $manager_key UninstallString = \"$manager_windows\\Uninst.exe\""
-reg32 delete "$hall_key" /v CorvelHallDirectory /f >/dev/null
-reg32 add "$manager_key" /v UninstallString /t REG_SZ /d "\"$manager_windows\\Uninst.exe\"" /f >/dev/null
+reg_tool delete "$hall_key" /v CorvelHallDirectory /f >/dev/null
+reg_tool add "$manager_key" /v UninstallString /t REG_SZ /d "\"$manager_windows\\Uninst.exe\"" /f >/dev/null
 # The manager stand-in acts as if it installed the hall: it registers the hall
 # directory and shows the hall's window, which the launcher waits for.
 export HALVEX_TEST_REGISTER_HALL="$hall_windows" HALVEX_TEST_WINDOW_MS=4000
@@ -160,8 +172,8 @@ wait_for_sandbox
 echo
 echo "== 3. neither the hall nor the software manager, a copy of channel 1101010002: the message box"
 # The manager stand-in registered the hall in step 2: both go.
-reg32 delete "$hall_key" /v CorvelHallDirectory /f >/dev/null
-reg32 delete "$manager_key" /v UninstallString /f >/dev/null
+reg_tool delete "$hall_key" /v CorvelHallDirectory /f >/dev/null
+reg_tool delete "$manager_key" /v UninstallString /f >/dev/null
 unset HALVEX_TEST_REGISTER_HALL HALVEX_TEST_WINDOW_MS
 wine_run "$windows_build/tools/channel_stamp.exe" stamp "$launcher_windows" --channel 1101010002 --app-id 2001 \
   --output "$other_copy_windows" >/dev/null
