@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "record_file/file_io.h"
+#include "file_io/file_io.h"
 
 inline constexpr std::u16string_view kRecordDirectory = u"config\\original\\";
 inline constexpr std::u16string_view kRecordFileName = u"InsChannel.as";

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "record_file/channel_record_file.h"
-#include "record_file/file_io.h"
-#include "tests/support/record_file/failing_file_operations.h"
+#include "file_io/file_io.h"
+#include "tests/support/file_io/failing_file_operations.h"
 
 namespace {
 
@@ -22,7 +22,9 @@ std::u16string u16(const std::string& ascii) { return std::u16string(ascii.begin
 
 struct RecordingPlatform {
   int usedRecently = 0;
-  bool pathTooLong = false;
+  // combinePath gives an empty path (too long) from this call on (0: never).
+  int pathTooLongFromCall = 0;
+  int combineCalls = 0;
   std::vector<std::u16string> recentUseAsked;
   std::vector<std::u16string> createdDirectories;
   std::vector<std::u16string> traces;
@@ -36,7 +38,7 @@ struct RecordingPlatform {
     };
     // Native paths: join with "/" so that the store opens real files here.
     p.combinePath = [this](const std::u16string& directory, std::u16string_view relative) {
-      if (pathTooLong) return std::u16string();
+      if (pathTooLongFromCall != 0 && ++combineCalls >= pathTooLongFromCall) return std::u16string();
       std::u16string joined = directory + u"/" + std::u16string(relative);
       for (auto& c : joined)
         if (c == u'\\') c = u'/';
@@ -148,11 +150,21 @@ TEST_F(InstallChannelStep, ARewriteInPlaceThatFailsSaysTheFileMayBeDamaged) {
                                  u"error " + u16(std::to_string(kDeviceError)) + u"\r\n");
 }
 
+// The record folder's path (first call) or the file's (second) too long:
+// nothing is created or written, here or in the current folder.
 TEST_F(InstallChannelStep, PathThatCannotBeBuiltWritesNothing) {
-  recorder_.pathTooLong = true;
-  EXPECT_EQ(recordInstallChannelIfDue(recorder_.platform(), hall(), 1), InstallChannelOutcome::NotWritten);
-  EXPECT_TRUE(recorder_.createdDirectories.empty());
-  EXPECT_FALSE(fs::exists(recordPath()));
+  const fs::path before = fs::current_path();
+  fs::current_path(hall_);
+  for (int tooLongFrom : {1, 2}) {
+    SCOPED_TRACE(tooLongFrom);
+    RecordingPlatform recorder;
+    recorder.pathTooLongFromCall = tooLongFrom;
+    EXPECT_EQ(recordInstallChannelIfDue(recorder.platform(), hall(), 1), InstallChannelOutcome::NotWritten);
+    EXPECT_TRUE(recorder.createdDirectories.empty());
+    EXPECT_EQ(recorder.traces, std::vector<std::u16string>{u"Install channel not recorded: the record path is too long\r\n"});
+    EXPECT_TRUE(fs::is_empty(hall_)) << "nothing in the hall's folder, the current one";
+  }
+  fs::current_path(before);
 }
 
 }  // namespace

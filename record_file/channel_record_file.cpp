@@ -6,7 +6,7 @@
 #include <new>
 
 #include "common/ascii_case.h"
-#include "record_file/file_io.h"
+#include "file_io/file_io.h"
 #include "record_file/record_cipher.h"
 #include "record_file/text_encoding.h"
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "common/path_limit.h"
-#include "record_file/file_io.h"
-#include "record_file/file_status.h"
+#include "file_io/file_io.h"
+#include "file_io/file_status.h"
 
 enum RecordEncoding : int32_t {
   CodePage936 = 0,

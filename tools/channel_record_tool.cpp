@@ -8,7 +8,9 @@
 #include "record_file/record_cipher.h"
 #include "record_file/text_encoding.h"
 #include "tools/record_display.h"
-#include "tools/tool_support.h"
+#include "tools/tool_command.h"
+#include "tools/tool_files.h"
+#include "tools/tool_text.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 #include "record_file/record_cipher.h"
 #include "tools/record_display.h"
 #include "tests/support/tools/tool_test_support.h"
-#include "tools/tool_support.h"
+#include "tools/tool_command.h"
+#include "tools/tool_text.h"
 
 namespace {
 

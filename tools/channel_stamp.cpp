@@ -10,11 +10,13 @@
 #include "common/ascii_case.h"
 #include "launch_settings/command_line.h"
 #include "launch_settings/header_self_check.h"
-#include "record_file/file_io.h"
+#include "file_io/file_io.h"
 #include "tools/pe_image.h"
 #include "tools/stamp_audit.h"
 #include "tools/stamp_fields.h"
-#include "tools/tool_support.h"
+#include "tools/tool_command.h"
+#include "tools/tool_files.h"
+#include "tools/tool_text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // channel_stamp: stamps launch settings into copies of channel_launcher.exe,
 // shows and verifies what a copy carries, and stamps copies in batches.
 // "channel_stamp --help" and "channel_stamp COMMAND --help" describe the
-// commands; the exit codes are those of tools/tool_support.h.
+// commands; the exit codes are those of tools/tool_command.h.
 #pragma once
 
 #include <iosfwd>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "launch_settings/header_settings.h"
-#include "record_file/file_io.h"
+#include "file_io/file_io.h"
 #include "tools/csv.h"
 
 // "stamp COPY ...", parsed.

@@ -16,7 +16,8 @@
 #include "tests/support/trace_capture_win.h"
 #include "tools/channel_stamp.h"
 #include "tools/stamp_fields.h"
-#include "tools/tool_support.h"
+#include "tools/tool_command.h"
+#include "tools/tool_text.h"
 #include "tests/support/tools/tool_test_support.h"
 
 namespace {

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "record_file/file_io.h"
-#include "tests/support/record_file/failing_file_operations.h"
+#include "file_io/file_io.h"
+#include "tests/support/file_io/failing_file_operations.h"
 #include "tests/support/tools/tool_test_support.h"
-#include "tools/tool_support.h"
+#include "tools/tool_command.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "record_file/cp936.h"
 #include "record_file/portable_conversion.h"
-#include "tools/tool_support.h"
+#include "tools/tool_text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "tools/stamp_fields.h"
-#include "tools/tool_support.h"
+#include "tools/tool_command.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/tool_support.h"
+#include "tools/tool_text.h"
 
 // argv[1..argc-1] as UTF-8 (lone surrogates become U+FFFD).
 inline std::vector<std::string> utf8Arguments(int argc, wchar_t** argv) {

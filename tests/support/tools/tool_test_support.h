@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "record_file/file_io.h"
+#include "file_io/file_io.h"
 
 using Bytes = std::vector<uint8_t>;
 

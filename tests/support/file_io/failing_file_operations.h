@@ -7,13 +7,15 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "record_file/file_io.h"
+#include "file_io/file_io.h"
 
 #ifdef _WIN32
+inline constexpr uint32_t kAccessDeniedError = 5;    // ERROR_ACCESS_DENIED
 inline constexpr uint32_t kDiskFullError = 112;      // ERROR_DISK_FULL
 inline constexpr uint32_t kDeviceError = 1117;       // ERROR_IO_DEVICE
 inline constexpr uint32_t kWriteProtectError = 19;   // ERROR_WRITE_PROTECT
 #else
+inline constexpr uint32_t kAccessDeniedError = 13;  // EACCES
 inline constexpr uint32_t kDiskFullError = 28;      // ENOSPC
 inline constexpr uint32_t kDeviceError = 5;         // EIO
 inline constexpr uint32_t kWriteProtectError = 30;  // EROFS
@@ -23,6 +25,10 @@ inline constexpr uint32_t kWriteProtectError = 30;  // EROFS
 inline constexpr uint32_t kHeldError = 32;
 
 enum class WriteFault {
+  Refused,  // the file to be replaced may not be written: kAccessDeniedError
+            // (what a read-only file gets, even for root, who may write it)
+  Create,   // the new file beside it cannot be created: kAccessDeniedError,
+            // as in a folder that lets nobody create files
   Write,    // the write fails with kDiskFullError after bytesBeforeFailure bytes
   Flush,    // everything is written, the flush to the disk fails with kDeviceError
   Replace,  // the new file is complete, putting it in place fails with kWriteProtectError
@@ -33,6 +39,14 @@ enum class WriteFault {
 inline FileOperations failingFileOperations(WriteFault fault, size_t bytesBeforeFailure = 0) {
   FileOperations files = systemFileOperations();
   switch (fault) {
+    case WriteFault::Refused:
+      files.writeRefusal = [](const std::u16string&) { return kAccessDeniedError; };
+      break;
+    case WriteFault::Create:
+      files.open = [system = files.open](const std::u16string& path, OpenMode mode, PlatformFile& file) {
+        return mode == OpenMode::CreateNew ? kAccessDeniedError : system(path, mode, file);
+      };
+      break;
     case WriteFault::Write: {
       const auto system = files.write;
       files.write = [system, left = bytesBeforeFailure](PlatformFile file, const uint8_t* data, size_t count,

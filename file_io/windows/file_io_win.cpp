@@ -8,7 +8,7 @@
 
 #include "common/unique_handle_win.h"
 #include "common/wide_win.h"
-#include "record_file/file_io.h"
+#include "file_io/file_io_platform.h"
 
 namespace {
 
@@ -61,6 +61,15 @@ uint32_t putInPlace(const std::u16string& from, const std::u16string& to) {
   return errorUnless(MoveFileExW(as_wcstr(from), as_wcstr(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
 }
 
+// A folder, or a read-only file: writing it would fail.
+uint32_t writeRefusal(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(as_wcstr(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_DIRECTORY;
+  if (attributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+  return 0;
+}
+
 // Sharing and lock conflicts, and ERROR_ACCESS_DENIED, which is what a rename
 // over a file that another program has open gets. (A read-only file, which
 // would get it for good, is refused before any attempt to write it.)
@@ -73,6 +82,14 @@ bool isHeld(uint32_t error) {
 FileOperations makeSystemFileOperations() {
   FileOperations files;
   files.open = openFile;
+  files.read = [](PlatformFile file, uint8_t* data, size_t count, size_t& read) {
+    DWORD done = 0;
+    const BOOL succeeded =
+        ReadFile(handleOf(file), data, static_cast<DWORD>(std::min<size_t>(count, 1u << 30)), &done, nullptr);
+    read = done;
+    return errorUnless(succeeded);
+  };
+  files.writeRefusal = writeRefusal;
   files.write = [](PlatformFile file, const uint8_t* data, size_t count, size_t& written) {
     DWORD done = 0;
     const BOOL succeeded =
@@ -157,17 +174,7 @@ FileReadResult readWholeFileOnce(const std::u16string& name, const FileOperation
     result.failure = {FileStage::Read, kErrorFileTooLarge};
     return result;
   }
-  DWORD readError = 0;
-  result = readExactly(static_cast<size_t>(size.QuadPart), [&](uint8_t* data, size_t count) -> size_t {
-    DWORD read = 0;
-    if (!ReadFile(file.get(), data, static_cast<DWORD>(std::min<size_t>(count, 1u << 30)), &read, nullptr)) {
-      readError = GetLastError();
-      return 0;
-    }
-    return read;
-  });
-  if (result.status == FileReadStatus::Failed) result.failure.error = readError;
-  return result;
+  return readAll(files, opened, static_cast<size_t>(size.QuadPart));
 }
 
 }  // namespace
@@ -189,16 +196,13 @@ FileReadResult readWholeFile(std::u16string_view path, const FileOperations& fil
 FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes, bool flush,
                         const FileOperations& files, HoldRetry& retry, std::u16string& newFile) {
   std::wstring target(as_wview(path));
-  if (target.empty()) return {FileStage::Open, ERROR_PATH_NOT_FOUND};
-  // A read-only file is not written, as opening it for writing would fail.
-  DWORD oldAttributes = GetFileAttributesW(target.c_str());
-  bool exists = oldAttributes != INVALID_FILE_ATTRIBUTES;
-  if (exists && (oldAttributes & FILE_ATTRIBUTE_DIRECTORY)) return {FileStage::Open, ERROR_DIRECTORY};
-  if (exists && (oldAttributes & FILE_ATTRIBUTE_READONLY)) return {FileStage::Open, ERROR_ACCESS_DENIED};
+  if (target.empty()) return {FileStage::Create, ERROR_PATH_NOT_FOUND};
+  const DWORD oldAttributes = GetFileAttributesW(target.c_str());
+  const bool exists = oldAttributes != INVALID_FILE_ATTRIBUTES;
   std::wstring temporary;
   uint32_t createError = 0;
   UniqueHandle file = createSibling(target, files, retry, temporary, createError);
-  if (!file) return {FileStage::Open, createError};
+  if (!file) return {FileStage::Create, createError};
   FileStatus status = writeAll(files, platformFile(file.get()), bytes.data(), bytes.size(), ERROR_WRITE_FAULT);
   if (status.ok() && flush) {
     if (const uint32_t error = files.flush(platformFile(file.get()))) status = {FileStage::Flush, error};

@@ -1,8 +1,25 @@
-#include "record_file/file_io.h"
+#include "file_io/file_io_platform.h"
 
 const FileOperations& systemFileOperations() {
   static const FileOperations files = makeSystemFileOperations();
   return files;
+}
+
+FileReadResult readAll(const FileOperations& files, PlatformFile file, size_t size) {
+  FileReadResult result;
+  result.bytes.resize(size);
+  for (size_t done = 0; done < size;) {
+    size_t read = 0;
+    const uint32_t error = files.read(file, result.bytes.data() + done, size - done, read);
+    if (error != 0 || read == 0) {
+      result.bytes.clear();
+      result.failure = {FileStage::Read, error};
+      return result;
+    }
+    done += read;
+  }
+  result.status = FileReadStatus::Read;
+  return result;
 }
 
 FileStatus writeAll(const FileOperations& files, PlatformFile file, const uint8_t* data, size_t count,
@@ -27,27 +44,45 @@ FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view 
   return {FileStage::Rename, error};
 }
 
+AfterFailure fallBackAfter(const FileStatus& failed, const FileOperations& files) {
+  const bool held = files.isHeld != nullptr && files.isHeld(failed.error);
+  return failed.stage == FileStage::Rename && held ? AfterFailure::RewriteInPlace : AfterFailure::GiveUp;
+}
+
+namespace {
+
+// Refused when the file at `path` may not be written: nothing is to be
+// written for it, by any way round.
+FileStatus refusal(std::u16string_view path, const FileOperations& files) {
+  const uint32_t error = files.writeRefusal(std::u16string(path));
+  return error == 0 ? FileStatus{} : FileStatus{FileStage::Refused, error};
+}
+
+// The new bytes written over the file itself, after `failed`: how that ended.
+FileStatus rewriteAfter(const FileStatus& failed, std::u16string_view path, std::span<const uint8_t> bytes,
+                        const FileOperations& files) {
+  const FileStatus rewritten = rewriteInPlace(path, bytes, files);
+  // Done, or failed part-way (it says so).
+  if (rewritten.stage != FileStage::Open) return rewritten;
+  // Refused that open too, so nothing was written: a hold (a sharing
+  // violation) says more than the rename's code (on Windows "access denied"
+  // for any open file).
+  const bool held = files.isHeld != nullptr && files.isHeld(rewritten.error);
+  return held ? FileStatus{failed.stage, rewritten.error} : failed;
+}
+
+}  // namespace
+
 FileStatus replaceFileContents(std::u16string_view path, std::span<const uint8_t> bytes,
                                const FileOperations& files) {
+  if (const FileStatus refused = refusal(path, files); !refused.ok()) return refused;
   removeOldNewFiles(path);
   HoldRetry retry(files);
   std::u16string newFile;
-  const FileStatus written = writeNewFile(path, bytes, true, files, retry, newFile);
-  if (!written.ok()) return written;
-  const FileStatus placed = putNewFileInPlace(newFile, path, files, retry);
-  const bool stillHeld = placed.stage == FileStage::Rename && files.isHeld != nullptr && files.isHeld(placed.error);
-  if (!stillHeld) return placed;
-  // A program that holds the file but lets others write it (a C runtime's
-  // "rb", an editor) keeps the old name in use; writing the new bytes into
-  // the file itself is how such a file is changed. One that lets nobody
-  // write fails this open too, and the file stays as it was.
-  const FileStatus rewritten = rewriteInPlace(path, bytes, files);
-  if (rewritten.ok()) return rewritten;
-  if (rewritten.stage != FileStage::Open) return rewritten;  // failed part-way: it says so
-  // Refused that open too, so nothing was written: the hold (a sharing
-  // violation) says more than the rename's code (on Windows "access denied"
-  // for any open file).
-  return files.isHeld(rewritten.error) ? FileStatus{FileStage::Rename, rewritten.error} : placed;
+  FileStatus status = writeNewFile(path, bytes, true, files, retry, newFile);
+  if (status.ok()) status = putNewFileInPlace(newFile, path, files, retry);
+  if (status.ok() || fallBackAfter(status, files) == AfterFailure::GiveUp) return status;
+  return rewriteAfter(status, path, bytes, files);
 }
 
 namespace {
@@ -94,6 +129,7 @@ FileSetWriter::~FileSetWriter() {
 }
 
 FileStatus FileSetWriter::add(std::u16string_view path, std::span<const uint8_t> bytes) {
+  if (const FileStatus refused = refusal(path, files_); !refused.ok()) return refused;
   HoldRetry retry(files_);
   std::u16string newFile;
   const FileStatus written = writeNewFile(path, bytes, false, files_, retry, newFile);

@@ -8,7 +8,10 @@
 
 enum class FileStage : uint8_t {
   Done,     // nothing failed
-  Open,     // the file, or a new file beside it, could not be opened or created
+  Open,     // the file could not be opened (for reading, or to be rewritten in place)
+  Refused,  // the file to be replaced may not be written: read-only, no
+            // access, a folder; nothing was tried
+  Create,   // the new file beside it could not be created
   Read,     // the file could not be read whole
   Convert,  // its text could not be converted, or is too long for the record format
   Write,    // the new bytes could not be written
@@ -33,8 +36,9 @@ struct FileStatus {
   bool operator==(const FileStatus&) const = default;
 };
 
-// The stage as a word for messages: "open", "read", "convert", "write",
-// "flush", "rename", "rewrite" ("done" for Done).
+// The stage as a word for messages: "open" (for Open, Refused and Create
+// alike: the file or the new file beside it could not be opened), "read",
+// "convert", "write", "flush", "rename", "rewrite" ("done" for Done).
 const char* fileStageName(FileStage stage);
 
 // What an error code of a file operation means to a person, when it is one

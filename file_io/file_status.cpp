@@ -1,4 +1,4 @@
-#include "record_file/file_status.h"
+#include "file_io/file_status.h"
 
 #include "common/ascii_text.h"
 #include "common/decimal_text.h"
@@ -6,7 +6,9 @@
 const char* fileStageName(FileStage stage) {
   switch (stage) {
     case FileStage::Done: return "done";
-    case FileStage::Open: return "open";
+    case FileStage::Open:
+    case FileStage::Refused:
+    case FileStage::Create: return "open";
     case FileStage::Read: return "read";
     case FileStage::Convert: return "convert";
     case FileStage::Write: return "write";

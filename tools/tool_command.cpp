@@ -1,24 +1,9 @@
-#include "tools/tool_support.h"
+#include "tools/tool_command.h"
 
-#include <cstring>
+#include <new>
 #include <ostream>
 
-#include "record_file/file_io.h"
-#include "record_file/text_encoding.h"
-
-std::u16string toUtf16(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const Utf8ToWide converted(utf8.data(), int(utf8.size()));
-  return converted.get();
-}
-
-std::string toUtf8(std::u16string_view text) {
-  const std::u16string terminated(text);
-  const WideToUtf8 converted(terminated.c_str());
-  return converted.get();
-}
-
-std::string failureText(const FileStatus& status) { return toUtf8(describeFileStatus(status)); }
+#include "record_file/text_encoding.h"  // CAtlException
 
 std::string hexText(uint32_t value) {
   static const char digits[] = "0123456789ABCDEF";
@@ -28,20 +13,6 @@ std::string hexText(uint32_t value) {
     value /= 16;
   } while (value != 0);
   return "0x" + text;
-}
-
-std::vector<uint8_t> readInputFile(const std::string& path) {
-  FileReadResult file = readWholeFile(toUtf16(path));
-  if (file.status == FileReadStatus::Missing) throw ToolError{kExitCannotRead, "there is no file " + path};
-  if (file.status != FileReadStatus::Read) throw ToolError{kExitCannotRead, "cannot read " + path};
-  return std::move(file.bytes);
-}
-
-void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes, const FileOperations& files) {
-  if (const FileStatus written = replaceFileContents(toUtf16(path), bytes, files); !written.ok()) {
-    const char* state = written.stage == FileStage::Rewrite ? " (it may be damaged): " : " (left as it was): ";
-    throw ToolError{kExitCannotWrite, "cannot write " + path + state + failureText(written)};
-  }
 }
 
 bool isHelpOption(const std::string& argument) { return argument == "--help" || argument == "-h"; }

@@ -1,7 +1,10 @@
-// Whole-file access by UTF-16 path for the record-file store. The Windows
-// build opens files with the platform's wide-path calls (windows/file_io_win.cpp); the
-// native build converts the path to UTF-8 (native/file_io_posix.cpp). Every
-// write goes through a set of file operations that the caller may hand in.
+// Whole-file access by UTF-16 path, for the record-file store and the tools:
+// a whole file read, a file replaced crash-safely (a new file beside it,
+// flushed, renamed over it), many files replaced with one flush. The Windows
+// build opens files with the platform's wide-path calls (windows/file_io_win.cpp);
+// the native build converts the path to UTF-8 (native/file_io_native.cpp).
+// Every read and write goes through a set of file operations that the caller
+// may hand in. What each platform half provides is in file_io_platform.h.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "record_file/file_status.h"
+#include "file_io/file_status.h"
 
 // An open file of the platform as a number: a Windows HANDLE or a POSIX descriptor.
 using PlatformFile = intptr_t;
@@ -33,6 +36,13 @@ struct FileOperations {
   // Opens `path` as `mode` says; `file` receives the open file, which the
   // caller closes with the platform's own call.
   std::function<uint32_t(const std::u16string& path, OpenMode mode, PlatformFile& file)> open;
+  // Reads up to `count` bytes of `file` into `data`; `read` receives how
+  // many (0 at the end of the file).
+  std::function<uint32_t(PlatformFile file, uint8_t* data, size_t count, size_t& read)> read;
+  // Why the file at `path` may not be replaced (a read-only file, a folder,
+  // no access), or 0 when it may or is not there. Asked before anything is
+  // written, so that such a file is never written over by any way round.
+  std::function<uint32_t(const std::u16string& path)> writeRefusal;
   // Writes up to `count` bytes of `data` to `file`; `written` receives how many.
   std::function<uint32_t(PlatformFile file, const uint8_t* data, size_t count, size_t& written)> write;
   // Flushes what was written to `file` to the disk.
@@ -99,22 +109,33 @@ struct FileReadResult {
 
 // Reads the whole file at path in byte mode, through `files`: an open that
 // another program's hold refuses is tried again for about half a second.
+// A failed read names its stage (Open, or Read with the code of the failed
+// read or 0 for a file that ended early) in `failure`.
 FileReadResult readWholeFile(std::u16string_view path, const FileOperations& files = systemFileOperations());
 
 // Replaces the file at path with bytes, or creates it: writes a new file in
 // the same folder, flushes it to the disk and puts it in place of path, all
-// through `files`. Creating the new file and putting it in place are tried
-// again for about half a second in all while another program holds a file.
-// When the old file is still held then, by a program that lets others write
-// it, it is rewritten in place with bytes instead (written over, cut to
-// length and flushed, locked against readers on Windows). Ok when path holds
-// exactly bytes; otherwise the stage that failed and path is as it was,
-// except for FileStage::Rewrite: a rewrite in place that failed part-way may
-// have damaged it. Either way the new file is gone, and so are the new files
-// of this naming that writes ended before their time left in the folder more
-// than a minute ago.
+// through `files`. A file that may not be written (files.writeRefusal) is
+// refused (FileStage::Refused) before anything else. Creating the new file
+// and putting it in place are tried again for about half a second in all
+// while another program holds a file; what is done once a step has failed for
+// good is fallBackAfter's to say. Ok when path holds exactly bytes; otherwise
+// the stage that failed and path is as it was, except for FileStage::Rewrite:
+// a rewrite in place that failed part-way may have damaged it. Either way the
+// new file is gone, and so are the new files of this naming that writes ended
+// before their time left in the folder more than a minute ago.
 FileStatus replaceFileContents(std::u16string_view path, std::span<const uint8_t> bytes,
                                const FileOperations& files = systemFileOperations());
+
+// What a replacement does once a step has failed for good (after the tries
+// that a hold gets): give up with that failure, or write the new bytes over
+// the file itself (written over, cut to length and flushed, locked against
+// readers on Windows). It falls back in place only when putting the new file
+// in place was refused by a hold that outlasted the tries: the holder (a C
+// runtime's "rb", an editor) keeps the old name in use, and writing into the
+// file itself is how such a file is changed. A refused target never gets here.
+enum class AfterFailure { GiveUp, RewriteInPlace };
+AfterFailure fallBackAfter(const FileStatus& failed, const FileOperations& files);
 
 // Replaces (or creates) many files, each as replaceFileContents does (a new
 // file beside it, on the disk before it is renamed over the old one), with one
@@ -129,8 +150,10 @@ class FileSetWriter {
   FileSetWriter(const FileSetWriter&) = delete;
   FileSetWriter& operator=(const FileSetWriter&) = delete;
 
-  // Writes `bytes` into a new file beside `path`. On failure no new file is
-  // left for it, `path` is as it was, and the stage that failed is returned.
+  // Writes `bytes` into a new file beside `path` (refused, as by
+  // replaceFileContents, when `path` may not be written). On failure no new
+  // file is left for it, `path` is as it was, and the stage that failed is
+  // returned.
   FileStatus add(std::u16string_view path, std::span<const uint8_t> bytes);
 
   struct Committed {
@@ -152,70 +175,3 @@ class FileSetWriter {
   const FileOperations& files_;
   std::vector<Pending> pending_;
 };
-
-// For the implementations: reads a file of size bytes with readChunk(data,
-// count), which returns the bytes it read (0 at the end or on failure). Read
-// with the bytes when all size bytes arrived, Failed (stage Read) with none
-// otherwise.
-template <class ReadChunk>
-FileReadResult readExactly(size_t size, ReadChunk readChunk) {
-  FileReadResult result;
-  result.bytes.resize(size);
-  size_t done = 0;
-  while (done < size) {
-    size_t n = readChunk(result.bytes.data() + done, size - done);
-    if (n == 0) break;
-    done += n;
-  }
-  if (done != size) {
-    result.bytes.clear();
-    result.failure = {FileStage::Read, 0};
-    return result;
-  }
-  result.status = FileReadStatus::Read;
-  return result;
-}
-
-// For the implementations, per platform: the platform's own operations, which
-// systemFileOperations() makes once.
-FileOperations makeSystemFileOperations();
-
-// For the implementations: writes all `count` bytes of `data` with
-// files.write; ok, or the Write failure (a write that puts nothing down fails
-// with the code it gave, or `noProgress` when it gave none).
-FileStatus writeAll(const FileOperations& files, PlatformFile file, const uint8_t* data, size_t count,
-                    uint32_t noProgress);
-
-// For the implementations: renames `newFile` over `target` with
-// files.rename, tried again through `retry`; deletes `newFile` when that fails.
-FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view target, const FileOperations& files,
-                             HoldRetry& retry);
-
-// For the implementations, per platform: writes a new file beside `target`
-// holding `bytes` (flushed to the disk when `flush`), closed, and sets
-// `newFile` to its path; its creation is tried again through `retry`. On
-// failure, or when `target` is a file that may not be written, leaves
-// nothing behind and returns the stage that failed.
-FileStatus writeNewFile(std::u16string_view target, std::span<const uint8_t> bytes, bool flush,
-                        const FileOperations& files, HoldRetry& retry, std::u16string& newFile);
-// Flushes new files written without `flush` to the disk.
-FileStatus flushNewFiles(const std::vector<std::u16string>& newFiles, const FileOperations& files);
-// Writes `bytes` over the contents of the existing file `target` (opened as
-// OpenMode::Rewrite), cuts it to their length and flushes it: for a file
-// that another program holds and lets others write. On Windows the whole
-// file is locked meanwhile, so that a reader (a second writer among them)
-// is refused and tries again rather than reading half a file (Wine does not
-// enforce the lock). Open when nothing was written; Rewrite when it failed
-// after.
-FileStatus rewriteInPlace(std::u16string_view target, std::span<const uint8_t> bytes, const FileOperations& files);
-void deleteNewFile(const std::u16string& newFile);
-// Deletes the new files of this naming beside the absolute path `target`
-// that were last written more than a minute ago: writes killed before their
-// end left them. Files of other names, folders and younger files stay.
-void removeOldNewFiles(std::u16string_view target);
-
-// Whether `name` (a file name without folder) is one this platform's
-// writeNewFile gives new files beside `targetName`: on Windows "~ic", six
-// lowercase hex digits and ".tmp"; elsewhere targetName, ".", the process
-// number, ".", hex digits, ".", a counter and ".tmp".
-bool isNewFileName(std::u16string_view name, std::u16string_view targetName);

@@ -10,7 +10,7 @@
 
 #include "common/unique_handle_win.h"
 #include "common/wide_win.h"
-#include "record_file/file_io.h"
+#include "file_io/file_io.h"
 #include "tests/support/record_file/file_holder_win.h"
 
 namespace {
@@ -73,7 +73,7 @@ TEST(FileIoWin, ReadOnlyFileStaysAndNoTemporaryIsLeft) {
   std::wstring path = folder.file(L"InsChannel.as");
   put(path, "old");
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(replaceFileContents(u16(path), kNew), (FileStatus{FileStage::Open, ERROR_ACCESS_DENIED}));
+  EXPECT_EQ(replaceFileContents(u16(path), kNew), (FileStatus{FileStage::Refused, ERROR_ACCESS_DENIED}));
   EXPECT_EQ(contents(path), "old");
   EXPECT_EQ(folder.names().size(), 1u);
 }
@@ -150,7 +150,7 @@ TEST(FileIoWin, FolderIsNotAFile) {
   std::wstring path = folder.file(L"sub");
   CreateDirectoryW(path.c_str(), nullptr);
   EXPECT_EQ(readWholeFile(u16(path)).status, FileReadStatus::Failed);
-  EXPECT_EQ(replaceFileContents(u16(path), kNew), (FileStatus{FileStage::Open, ERROR_DIRECTORY}));
+  EXPECT_EQ(replaceFileContents(u16(path), kNew), (FileStatus{FileStage::Refused, ERROR_DIRECTORY}));
   EXPECT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   RemoveDirectoryW(path.c_str());
   EXPECT_TRUE(folder.names().empty());

@@ -10,33 +10,69 @@
 #include <ctime>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 
-#include "record_file/file_io.h"
-#include "record_file/text_encoding.h"
+#include "file_io/file_io_platform.h"
 
 namespace {
 
-// The path as UTF-8 (lone surrogates become U+FFFD); empty when it cannot be
-// converted.
+// The path as UTF-8; a lone surrogate becomes U+FFFD.
 std::string nativePath(std::u16string_view path) {
-  std::u16string terminated(path);
-  try {
-    WideToUtf8 converted(terminated.c_str());
-    return converted.get();
-  } catch (const CAtlException&) {
-    return {};
+  std::string bytes;
+  bytes.reserve(path.size());
+  for (size_t i = 0; i < path.size(); ++i) {
+    char32_t c = path[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF)
+      c = 0x10000 + ((c - 0xD800) << 10) + (path[++i] - 0xDC00);
+    else if (c >= 0xD800 && c <= 0xDFFF)
+      c = 0xFFFD;
+    if (c < 0x80) {
+      bytes += char(c);
+    } else if (c < 0x800) {
+      bytes += {char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+      bytes += {char(0xE0 | c >> 12), char(0x80 | (c >> 6 & 0x3F)), char(0x80 | (c & 0x3F))};
+    } else {
+      bytes += {char(0xF0 | c >> 18), char(0x80 | (c >> 12 & 0x3F)), char(0x80 | (c >> 6 & 0x3F)),
+                char(0x80 | (c & 0x3F))};
+    }
   }
+  return bytes;
 }
 
-// The UTF-8 path as UTF-16; empty when it cannot be converted.
-std::u16string widePath(const std::string& path) {
-  try {
-    Utf8ToWide converted(path.c_str(), -1);
-    return converted.get();
-  } catch (const CAtlException&) {
-    return {};
+// The UTF-8 path as UTF-16; each byte that does not begin a well-formed
+// sequence becomes U+FFFD.
+std::u16string widePath(std::string_view path) {
+  std::u16string text;
+  text.reserve(path.size());
+  for (size_t i = 0; i < path.size();) {
+    const auto lead = static_cast<uint8_t>(path[i]);
+    const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                                                                          : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+    char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    bool wellFormed = length != 0 && i + length <= path.size();
+    for (size_t k = 1; wellFormed && k < length; ++k) {
+      const auto next = static_cast<uint8_t>(path[i + k]);
+      wellFormed = (next & 0xC0) == 0x80;
+      c = c << 6 | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not characters.
+    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (!wellFormed || c < least[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+      text += u'\uFFFD';
+      ++i;
+      continue;
+    }
+    if (c >= 0x10000) {
+      text += char16_t(0xD800 + ((c - 0x10000) >> 10));
+      text += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      text += char16_t(c);
+    }
+    i += length;
   }
+  return text;
 }
 
 class FileDescriptor {
@@ -61,6 +97,19 @@ class FileDescriptor {
 // 0 when the call returned 0, else errno.
 uint32_t errorUnless(int result) { return result == 0 ? 0 : static_cast<uint32_t>(errno); }
 
+// One read or write (`call`, a ::read or ::write), begun again when a signal
+// interrupts it: 0 with the bytes it moved in `done`, or errno.
+template <class Call>
+uint32_t transfer(Call call, size_t& done) {
+  done = 0;
+  ssize_t n;
+  do n = call();
+  while (n < 0 && errno == EINTR);
+  if (n < 0) return static_cast<uint32_t>(errno);
+  done = static_cast<size_t>(n);
+  return 0;
+}
+
 }  // namespace
 
 FileOperations makeSystemFileOperations() {
@@ -76,14 +125,18 @@ FileOperations makeSystemFileOperations() {
     file = fd;
     return 0;
   };
-  files.write = [](PlatformFile file, const uint8_t* data, size_t count, size_t& written) -> uint32_t {
-    written = 0;
-    ssize_t n;
-    do n = ::write(static_cast<int>(file), data, count);
-    while (n < 0 && errno == EINTR);
-    if (n < 0) return static_cast<uint32_t>(errno);
-    written = static_cast<size_t>(n);
-    return 0;
+  files.read = [](PlatformFile file, uint8_t* data, size_t count, size_t& read) {
+    return transfer([&] { return ::read(static_cast<int>(file), data, count); }, read);
+  };
+  // A file this process may not write is not replaced, as opening it for
+  // writing would fail.
+  files.writeRefusal = [](const std::u16string& path) -> uint32_t {
+    const std::string name = nativePath(path);
+    if (name.empty()) return 0;  // nothing to refuse: a new file beside it cannot be created
+    return ::access(name.c_str(), W_OK) != 0 && errno != ENOENT ? static_cast<uint32_t>(errno) : 0;
+  };
+  files.write = [](PlatformFile file, const uint8_t* data, size_t count, size_t& written) {
+    return transfer([&] { return ::write(static_cast<int>(file), data, count); }, written);
   };
   files.flush = [](PlatformFile file) { return errorUnless(::fsync(static_cast<int>(file))); };
   files.flushFileSystem = [](PlatformFile file) { return errorUnless(::syncfs(static_cast<int>(file))); };
@@ -164,24 +217,16 @@ FileReadResult readWholeFile(std::u16string_view path, const FileOperations& fil
     result.failure = {FileStage::Read, EISDIR};
     return result;
   }
-  return readExactly(static_cast<size_t>(info.st_size), [&](uint8_t* data, size_t count) -> size_t {
-    ssize_t n;
-    do n = ::read(file.get(), data, count);
-    while (n < 0 && errno == EINTR);
-    return n > 0 ? static_cast<size_t>(n) : 0;
-  });
+  return readAll(files, file.get(), static_cast<size_t>(info.st_size));
 }
 
 FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes, bool flush,
                         const FileOperations& files, HoldRetry& retry, std::u16string& newFile) {
   std::string target = nativePath(path);
-  if (target.empty()) return {FileStage::Open, ENOENT};
-  // A file this process may not write is not replaced, as opening it for
-  // writing would fail.
-  if (::access(target.c_str(), W_OK) != 0 && errno != ENOENT) return {FileStage::Open, static_cast<uint32_t>(errno)};
+  if (target.empty()) return {FileStage::Create, ENOENT};
   std::string temporary;
   FileDescriptor file(createSibling(target, files, retry, temporary));
-  if (!file.valid()) return {FileStage::Open, static_cast<uint32_t>(errno)};
+  if (!file.valid()) return {FileStage::Create, static_cast<uint32_t>(errno)};
   // The new file keeps the permissions of the one it replaces.
   FileStatus status;
   struct stat old;

@@ -1,15 +1,15 @@
-// What the command-line tools share: their exit codes, UTF-8 <-> UTF-16 text,
-// and whole-file reading and crash-safe writing by UTF-8 path.
+// How the command-line tools run a command: their exit codes, the failure a
+// command raises, the dispatch of COMMAND ARGS... with --help, and small
+// pieces of their listings.
 #pragma once
 
 #include <cstdint>
 #include <iosfwd>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "record_file/file_io.h"
+#include "file_io/file_io.h"
 
 // Exit codes of channel_stamp and channel_record. 1..15 are left to
 // "channel_stamp verify", which ends with the launcher's self-test code.
@@ -30,29 +30,8 @@ struct ToolError {
   std::string message;
 };
 
-// UTF-8 text as UTF-16; invalid sequences become U+FFFD. Raises
-// CAtlException when the conversion fails (memory runs out).
-std::u16string toUtf16(std::string_view utf8);
-
-// UTF-16 text as UTF-8; lone surrogates become U+FFFD.
-std::string toUtf8(std::u16string_view text);
-
-// Why a file operation failed, for messages: "write failed, error 112".
-std::string failureText(const FileStatus& status);
-
 // `value` in hexadecimal for messages: "0x1C".
 std::string hexText(uint32_t value);
-
-// The whole file at the UTF-8 `path`. Raises ToolError kExitCannotRead,
-// naming the path, when it is missing or cannot be read whole.
-std::vector<uint8_t> readInputFile(const std::string& path);
-
-// Replaces (or creates) the file at the UTF-8 `path` with `bytes` through a
-// temporary file beside it and a rename, so the path never holds a partial
-// file, all through `files`. Raises ToolError kExitCannotWrite, naming the
-// path and the stage that failed, on failure; the file at `path` is then as
-// it was.
-void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes, const FileOperations& files);
 
 // One command of a tool: its name, its --help text and what runs it (with the
 // arguments after the command's name, and what files are written through).

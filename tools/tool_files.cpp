@@ -1,0 +1,19 @@
+#include "tools/tool_files.h"
+
+#include "tools/tool_text.h"
+
+std::string failureText(const FileStatus& status) { return toUtf8(describeFileStatus(status)); }
+
+std::vector<uint8_t> readInputFile(const std::string& path) {
+  FileReadResult file = readWholeFile(toUtf16(path));
+  if (file.status == FileReadStatus::Missing) throw ToolError{kExitCannotRead, "there is no file " + path};
+  if (file.status != FileReadStatus::Read) throw ToolError{kExitCannotRead, "cannot read " + path};
+  return std::move(file.bytes);
+}
+
+void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes, const FileOperations& files) {
+  if (const FileStatus written = replaceFileContents(toUtf16(path), bytes, files); !written.ok()) {
+    const char* state = written.stage == FileStage::Rewrite ? " (it may be damaged): " : " (left as it was): ";
+    throw ToolError{kExitCannotWrite, "cannot write " + path + state + failureText(written)};
+  }
+}

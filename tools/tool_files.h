@@ -1,0 +1,25 @@
+// The tools' whole-file reading and crash-safe writing by UTF-8 path, with
+// failures told as ToolError.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "file_io/file_io.h"
+#include "tools/tool_command.h"
+
+// Why a file operation failed, for messages: "write failed, error 112".
+std::string failureText(const FileStatus& status);
+
+// The whole file at the UTF-8 `path`. Raises ToolError kExitCannotRead,
+// naming the path, when it is missing or cannot be read whole.
+std::vector<uint8_t> readInputFile(const std::string& path);
+
+// Replaces (or creates) the file at the UTF-8 `path` with `bytes` through a
+// temporary file beside it and a rename, so the path never holds a partial
+// file, all through `files`. Raises ToolError kExitCannotWrite, naming the
+// path and the stage that failed, on failure; the file at `path` is then as
+// it was.
+void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes, const FileOperations& files);
