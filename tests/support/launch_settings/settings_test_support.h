@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "launch_settings/command_line.h"
@@ -40,19 +41,16 @@ inline void PrintTo(const HeaderSettings& s, std::ostream* out) {
        << s.showOnlyFirstInstallPage << "}";
 }
 
+// Every field of the list, by name: {channelId 5, ..., url "a=b", ...}.
 inline void PrintTo(const LaunchSettings& s, std::ostream* out) {
-  *out << "{channel " << s.channelId << ", sub " << s.subChannelId << ", app " << s.appId << ", silent "
-       << s.silent << ", miniType " << s.miniType << ", autoRunningDisabled " << s.autoRunningDisabled
-       << ", silentRunning " << s.silentRunning << ", cover " << s.coverChannel << ", installHall "
-       << s.installHall << ", agreeBox " << s.autoCheckAgreeBox << ", autoInstall " << s.autoInstall << ", tag "
-       << s.tag << ", delay " << s.delayStartSeconds << ", noShortcut " << s.noCreateShortcut
-       << ", firstPageOnly " << s.showOnlyFirstInstallPage << ", uin " << s.uin << ", selfUpdated "
-       << s.selfUpdated << ", runElevated " << s.runElevated << ", timeAndCert " << s.timeAndCertUpdated
-       << ", test " << s.testDosHeaderAttribute << ", progressWnd " << s.progressInfoWnd << ", plugin "
-       << s.startupFromPlugin << ", noStartup " << s.noStartup << ", byVrn " << s.startupByVrn
-       << ", strings [" << printable(s.paramPassThrough) << "|" << printable(s.dParam) << "|"
-       << printable(s.downloadDir) << "|" << printable(s.sig) << "|" << printable(s.adParam) << "|"
-       << printable(s.nickname) << "|" << printable(s.url) << "|" << printable(s.tempPid) << "|"
-       << printable(s.vrnHwnd) << "|" << printable(s.pipeName) << "|" << printable(s.svrId) << "|"
-       << printable(s.extraParams) << "]}";
+  const char* separator = "{";
+  forEachLaunchSettingsField([&](const auto& field) {
+    *out << separator << field.name << " ";
+    if constexpr (std::is_same_v<decltype(field.member), std::u16string LaunchSettings::*>)
+      *out << '"' << printable(s.*field.member) << '"';
+    else
+      *out << s.*field.member;
+    separator = ", ";
+  });
+  *out << "}";
 }
