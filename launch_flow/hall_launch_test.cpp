@@ -1,7 +1,8 @@
 // The launch sequence over a recording fake platform: the exact order of the
-// platform calls in each branch, the trace lines, and the wait's poll counts.
+// platform calls in each branch, the trace lines, and where each wait ended.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -59,7 +60,7 @@ struct FakePlatform {
       return ++looks == windowAtLook;
     };
     p.sleep = [this](uint32_t milliseconds) {
-      events.push_back(u"sleep " + std::u16string(milliseconds == 1000 ? u"1000" : u"other"));
+      events.push_back(u"sleep " + ascii(std::to_string(milliseconds)));
     };
     p.messageBox = [this](std::u16string_view text, std::u16string_view caption) {
       events.push_back(u"box " + std::u16string(text) + u"|" + std::u16string(caption));
@@ -83,17 +84,43 @@ const std::u16string kManagerStart =
 
 std::u16string pollLine(int n) { return u"trace 1234567" + ascii(std::to_string(n)) + u"\r\n"; }
 
-// The events of a wait that finds the window in poll `k` (0: never).
-Events waitEvents(int k) {
-  Events events;
-  const int polls = k == 0 ? kWaitPolls : k;
-  for (int n = 1; n <= polls; ++n) {
-    events.push_back(pollLine(n));
-    if (n == kWaitPolls) break;
-    events.push_back(u"look");
-    if (n != k) events.push_back(u"sleep 1000");
+// How a wait ended, as foldWaits tells it.
+std::u16string windowInPoll(int n) { return u"wait: window in poll " + ascii(std::to_string(n)); }
+std::u16string noWindowByPoll(int n) { return u"wait: no window by poll " + ascii(std::to_string(n)); }
+const std::u16string kWaitRanOut = noWindowByPoll(kWaitPolls);
+
+bool isWaitEvent(const std::u16string& event) {
+  return event.starts_with(u"trace 1234567") || event == u"look" || event.starts_with(u"sleep ");
+}
+
+// One wait's events in one: poll n is its line, a look, and a pause before
+// poll n + 1. A wait ends at a look that found the window or at a poll line
+// without a look.
+std::u16string waitOutcome(const Events& wait) {
+  const std::u16string pause = u"sleep " + ascii(std::to_string(kPollPauseMilliseconds));
+  for (size_t at = 0; at < wait.size(); ++at) {
+    const std::u16string expected = at % 3 == 0 ? pollLine(int(at / 3) + 1) : at % 3 == 1 ? u"look" : pause;
+    if (wait[at] != expected) return u"wait: " + wait[at] + u" where " + expected + u" belongs";
   }
-  return events;
+  const int polls = int(wait.size() / 3) + 1;
+  if (wait.size() % 3 == 2) return windowInPoll(polls);
+  if (wait.size() % 3 == 1) return noWindowByPoll(polls);
+  return u"wait: ends in a pause";
+}
+
+// The recorded events with each run of wait events folded into its outcome.
+Events foldWaits(const Events& events) {
+  Events folded;
+  for (auto at = events.begin(); at != events.end();) {
+    const auto end = std::find_if_not(at, events.end(), isWaitEvent);
+    if (end == at) {
+      folded.push_back(*at++);
+    } else {
+      folded.push_back(waitOutcome(Events(at, end)));
+      at = end;
+    }
+  }
+  return folded;
 }
 
 Events concat(std::initializer_list<Events> parts) {
@@ -120,13 +147,13 @@ const Events kInstalledStart = {
 };
 
 TEST(HallLaunchInstalled, RecordsStartsWaitsAndStartsAgainWithTheApplication) {
-  for (int k : {1, 2, 7, 119}) {
+  for (int k : {1, 2, 7, kWaitPolls - 1}) {
     SCOPED_TRACE(k);
     FakePlatform fake = installedHall(k);
     runHallLaunch(fake.platform(), 5, 2001);
-    EXPECT_EQ(fake.events,
-              concat({kInstalledStart, waitEvents(k),
-                      {u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP APPID:2001"}}));
+    EXPECT_EQ(foldWaits(fake.events),
+              concat({kInstalledStart,
+                      {windowInPoll(k), u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP APPID:2001"}}));
   }
 }
 
@@ -161,9 +188,8 @@ TEST(HallLaunchInstalled, RecordsTheChannelOfTheMergedSettings) {
 TEST(HallLaunchInstalled, EndsWithoutSecondStartWhenTheWaitRunsOut) {
   FakePlatform fake = installedHall(0);
   runHallLaunch(fake.platform(), 5, 2001);
-  EXPECT_EQ(fake.events, concat({kInstalledStart, waitEvents(0)}));
-  EXPECT_EQ(fake.looks, 119);
-  EXPECT_EQ(fake.events.back(), u"trace 1234567120\r\n");
+  EXPECT_EQ(foldWaits(fake.events), concat({kInstalledStart, {kWaitRanOut}}));
+  EXPECT_EQ(fake.looks, kWaitPolls - 1);
 }
 
 TEST(HallLaunchInstalled, ApplicationNumberZeroRepeatsTheFirstStart) {
@@ -213,16 +239,16 @@ TEST(HallLaunchNotInstalled, SoftwareManagerChannelStartsTheManagerThenTheHall) 
     SCOPED_TRACE(k);
     FakePlatform fake = managedChannel(k);
     runHallLaunch(fake.platform(), kSoftwareManagerChannel, -5);
-    EXPECT_EQ(fake.events, concat({kManagerStartEvents, waitEvents(k),
-                                   {u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
-                                    u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:-5"}}));
+    EXPECT_EQ(foldWaits(fake.events), concat({kManagerStartEvents,
+                                              {windowInPoll(k), u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
+                                               u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:-5"}}));
   }
 }
 
 TEST(HallLaunchNotInstalled, SoftwareManagerChannelEndsWhenTheWaitRunsOut) {
   FakePlatform fake = managedChannel(0);
   runHallLaunch(fake.platform(), kSoftwareManagerChannel, 0);
-  EXPECT_EQ(fake.events, concat({kManagerStartEvents, waitEvents(0)}));
+  EXPECT_EQ(foldWaits(fake.events), concat({kManagerStartEvents, {kWaitRanOut}}));
 }
 
 // Without a fully qualified manager directory nothing is started (a bare or
@@ -235,9 +261,9 @@ TEST(HallLaunchNotInstalled, NoManagerStartWithoutAFullyQualifiedDirectory) {
     FakePlatform fake = managedChannel(2);
     fake.uninstallValue = value;
     runHallLaunch(fake.platform(), kSoftwareManagerChannel, 7);
-    EXPECT_EQ(fake.events, concat({kUninstallReadEvents, waitEvents(2),
-                                   {u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
-                                    u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:7"}}));
+    EXPECT_EQ(foldWaits(fake.events), concat({kUninstallReadEvents,
+                                              {windowInPoll(2), u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
+                                               u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:7"}}));
   }
 }
 
@@ -245,7 +271,7 @@ TEST(HallLaunchNotInstalled, NoManagerStartWhenItsPathCannotBeFormed) {
   FakePlatform fake = managedChannel(0);
   fake.combineFails = true;
   runHallLaunch(fake.platform(), kSoftwareManagerChannel, 0);
-  EXPECT_EQ(fake.events, concat({kManagerPathEvents, waitEvents(0)}));
+  EXPECT_EQ(foldWaits(fake.events), concat({kManagerPathEvents, {kWaitRanOut}}));
 }
 
 TEST(HallLaunchNotInstalled, NoHallStartWhenTheHallPathCannotBeFormed) {
@@ -272,7 +298,7 @@ TEST(HallLaunchNotInstalled, EmptyHallDirectoryIsNoHallEvenWithLudoraInTheCurren
   managed.existingFile = u"ludora.exe";
   managed.hallDirectories = {u"", u""};
   runHallLaunch(managed.platform(), kSoftwareManagerChannel, 0);
-  EXPECT_EQ(managed.events, concat({kManagerStartEvents, waitEvents(1), {u"readHall"}}));
+  EXPECT_EQ(foldWaits(managed.events), concat({kManagerStartEvents, {windowInPoll(1), u"readHall"}}));
 }
 
 TEST(HallStartParameter, AppendsTheApplicationNumberWhenNonZero) {
