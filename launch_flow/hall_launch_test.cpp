@@ -1,5 +1,6 @@
 // The launch sequence over a recording fake platform: the exact order of the
-// platform calls in each branch, the trace lines, and where each wait ended.
+// platform calls in each branch, the trace lines, and where each wait ended;
+// and the text rules of the software manager's start.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "launch_flow/hall_launch.h"
 #include "launch_settings/command_line.h"
 #include "launch_settings/launch_settings.h"
+#include "tests/support/printable_text.h"
 
 namespace {
 
@@ -306,6 +308,46 @@ TEST(HallStartParameter, AppendsTheApplicationNumberWhenNonZero) {
   EXPECT_EQ(hallStartParameter(2001), u"ludora://ENTERAPP APPID:2001");
   EXPECT_EQ(hallStartParameter(-5), u"ludora://ENTERAPP APPID:-5");
   EXPECT_EQ(hallStartParameter(INT32_MIN), u"ludora://ENTERAPP APPID:-2147483648");
+}
+
+// One input text and the text it should give.
+struct TextCase {
+  std::u16string_view input;
+  std::u16string_view expected;
+};
+
+TEST(BuildCommandLine, QuotesAPathWithASpaceOnly) {
+  const std::u16string_view args = u"/action=showdetail_download /parent=user1204 /softdetailid=8033";
+  const TextCase cases[] = {
+      {u"C:\\Program Files\\Halvex\\HalvexSoftMgr.exe",
+       u"\"C:\\Program Files\\Halvex\\HalvexSoftMgr.exe\" "
+       u"/action=showdetail_download /parent=user1204 /softdetailid=8033"},
+      {u"D:\\Halvex\\HalvexSoftMgr.exe",
+       u"D:\\Halvex\\HalvexSoftMgr.exe /action=showdetail_download /parent=user1204 /softdetailid=8033"},
+      // A tab is not a space; quotes inside the path are not escaped.
+      {u"D:\\a\tb\\x.exe", u"D:\\a\tb\\x.exe /action=showdetail_download /parent=user1204 /softdetailid=8033"},
+      {u"D:\\\u5927\u5385 x\\\"y.exe",
+       u"\"D:\\\u5927\u5385 x\\\"y.exe\" /action=showdetail_download /parent=user1204 /softdetailid=8033"},
+      {u"", u" /action=showdetail_download /parent=user1204 /softdetailid=8033"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(buildCommandLine(c.input, args), c.expected) << printable(c.input);
+  EXPECT_EQ(buildCommandLine(u"a b", u""), u"\"a b\" ");
+}
+
+TEST(ManagerDirectory, FromQuotedUnquotedEmptyAndOddUninstallValues) {
+  const TextCase cases[] = {
+      {u"\"C:\\Program Files\\Halvex\\Uninst.exe\"", u"C:\\Program Files\\Halvex\\"},
+      {u"\"C:\\Program Files\\Halvex\\Uninst.exe\" /S", u"C:\\Program Files\\Halvex\\"},
+      {u"C:\\Halvex\\Uninst.exe", u"C:\\Halvex\\"},  // the drive letter stays
+      {u"\"C:\\Uninst.exe\"", u"C:\\"},
+      {u"", u""},
+      {u"\"", u""},
+      {u"\"\"", u""},
+      {u"x", u""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(managerDirectoryFromUninstallValue(c.input), c.expected) << printable(c.input);
+  }
 }
 
 }  // namespace

@@ -10,26 +10,12 @@
 #include "launch_settings/command_line.h"
 #include "launch_settings/header_settings.h"
 #include "launch_settings/launch_settings.h"
+#include "tests/support/printable_text.h"
 
 // The command-line reading of `arguments` (the program path is added in front).
 inline CommandLineSettings commandLineOf(std::vector<std::u16string> arguments) {
   arguments.insert(arguments.begin(), u"C:\\launcher.exe");
   return readCommandLineSettings(CommandLineTokens(arguments));
-}
-
-// UTF-16 text for messages: ASCII as is, anything else as \uXXXX.
-inline std::string printable(std::u16string_view text) {
-  std::string out;
-  for (char16_t unit : text) {
-    if (unit >= 0x20 && unit < 0x7F) {
-      out += char(unit);
-    } else {
-      static const char digits[] = "0123456789abcdef";
-      out += "\\u";
-      for (int shift = 12; shift >= 0; shift -= 4) out += digits[(unit >> shift) & 0xF];
-    }
-  }
-  return out;
 }
 
 inline void PrintTo(const HeaderSettings& s, std::ostream* out) {
