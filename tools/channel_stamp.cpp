@@ -10,6 +10,7 @@
 #include "common/ascii_case.h"
 #include "launch_settings/command_line.h"
 #include "launch_settings/header_self_check.h"
+#include "launch_settings/stamp_writer.h"
 #include "record_file/file_io.h"
 #include "tools/pe_image.h"
 #include "tools/stamp_audit.h"

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "launch_settings/stamp_writer.h"
 #include "record_file/file_io.h"
 #include "tests/support/record_file/failing_file_operations.h"
 #include "tests/support/tools/tool_test_support.h"
