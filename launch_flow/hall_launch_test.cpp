@@ -344,6 +344,8 @@ TEST(ManagerDirectory, FromQuotedUnquotedEmptyAndOddUninstallValues) {
       {u"\"", u""},
       {u"\"\"", u""},
       {u"x", u""},
+      // Three leading backslashes stay as they are.
+      {u"\\\\\\server\\share\\Halvex\\Uninst.exe", u"\\\\\\server\\share\\Halvex\\"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(managerDirectoryFromUninstallValue(c.input), c.expected) << printable(c.input);
