@@ -39,7 +39,7 @@ struct FlagOption {
   std::u16string_view key;
   bool LaunchSettings::*field;
 };
-constexpr std::array<FlagOption, 16> kFlagOptions = {{
+constexpr FlagOption kFlagOptions[] = {
     {u"-silent", &LaunchSettings::silent},
     {u"/S", &LaunchSettings::silent},
     {u"-CoverChannel", &LaunchSettings::coverChannel},
@@ -56,7 +56,7 @@ constexpr std::array<FlagOption, 16> kFlagOptions = {{
     {u"SelfUpdated", &LaunchSettings::selfUpdated},
     {u"RunElevated", &LaunchSettings::runElevated},
     {u"TimeAndCertUpdated", &LaunchSettings::timeAndCertUpdated},
-}};
+};
 
 // Text options: the value is taken as it stands.
 struct TextOption {
@@ -64,7 +64,7 @@ struct TextOption {
   std::u16string LaunchSettings::*field;
   std::u16string_view separators = kValueSeparators;
 };
-constexpr std::array<TextOption, 12> kTextOptions = {{
+constexpr TextOption kTextOptions[] = {
     {u"ParamPassThrough", &LaunchSettings::paramPassThrough},
     {u"/D", &LaunchSettings::dParam, kEqualsOnly},
     {u"-sig", &LaunchSettings::sig},
@@ -77,7 +77,7 @@ constexpr std::array<TextOption, 12> kTextOptions = {{
     {u"-svrid", &LaunchSettings::svrId},
     {u"-extra_params", &LaunchSettings::extraParams},
     {u"-DownloadDir", &LaunchSettings::downloadDir},
-}};
+};
 
 // Numbers, read as msvcrt's wcstol reads them (stringToInt64 for 64-bit
 // fields); 16-bit fields keep the low 16 bits of the 32-bit reading, so
@@ -91,7 +91,7 @@ struct NumberOption {
   std::variant<int32_t LaunchSettings::*, uint16_t LaunchSettings::*, int64_t LaunchSettings::*> field;
   When when = When::kAlways;
 };
-constexpr std::array<NumberOption, 9> kNumberOptions = {{
+constexpr NumberOption kNumberOptions[] = {
     // MiniType comes first: it decides which keys carry the channel numbers.
     {{u"MiniType"}, &LaunchSettings::miniType},
     {{u"-pid"}, &LaunchSettings::channelId, When::kMiniTypeOne},
@@ -102,7 +102,7 @@ constexpr std::array<NumberOption, 9> kNumberOptions = {{
     {{u"DelayStartSeconds"}, &LaunchSettings::delayStartSeconds},
     {{u"-loginuin", u"ZevUIN", u"-uin"}, &LaunchSettings::uin},
     {{u"ProgressInfoWnd"}, &LaunchSettings::progressInfoWnd},
-}};
+};
 
 bool counts(When when, int32_t miniType) {
   return when == When::kAlways || (when == When::kMiniTypeOne) == (miniType == 1);
