@@ -60,7 +60,8 @@ enum class MergeRule {
   X(std::u16string, vrnHwnd, {}, kCommandLineOnly)                                   \
   X(std::u16string, pipeName, {}, kCommandLineOnly)                                  \
   X(std::u16string, svrId, {}, kCommandLineOnly)                                     \
-  X(std::u16string, extraParams, {}, kCommandLineOnly)
+  X(std::u16string, extraParams, {}, kCommandLineOnly)                               \
+  /* the end of the list */
 
 // Plain value record of the launch settings, declared by the list above. It
 // owns its strings; copies are deep. Default construction gives "nothing was
