@@ -48,6 +48,7 @@ TEST(StringToLong, ReadsLikeTheStandardConversion) {
       {u"\u0661\u0669", 19, 19},
       {u"-\u0e55", -5, -5},
       {u"1\u0bef", 1, 1},
+      {u"\u0967" u"2", 12, 12},  // Devanagari one is a digit
   };
   for (const Case& c : cases) {
     EXPECT_EQ(stringToLong(c.text), c.long32) << std::string(c.text.begin(), c.text.end());

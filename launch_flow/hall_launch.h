@@ -23,7 +23,7 @@ inline constexpr std::u16string_view kDownloadMessageText =
 inline constexpr std::u16string_view kDownloadMessageCaption = u"Ludora\u5927\u5385";  // Ludora大厅
 inline constexpr std::u16string_view kPollLinePrefix = u"1234567";
 inline constexpr std::u16string_view kNoHallSeparatorLine = u"-------------------------\r\n";
-inline constexpr int32_t kWaitPolls = 120;  // polls 1..119 look; poll 120 only ends the wait
+inline constexpr int32_t kWaitPolls = 120;  // the last poll only ends the wait; those before it look
 inline constexpr uint32_t kPollPauseMilliseconds = 1000;
 
 // The operations the sequence needs from the platform. Every member must be
@@ -63,8 +63,9 @@ struct HallLaunchPlatform {
 void runHallLaunch(const HallLaunchPlatform& platform, int32_t channelId, int32_t appId);
 
 // Polls for the hall's main window: poll n writes "1234567<n>\r\n", polls 1 to
-// 119 look once and pause 1000 ms when nothing was found, and poll 120 only
-// ends the wait. True when the window was found, false when the wait ran out.
+// kWaitPolls - 1 look once and pause kPollPauseMilliseconds when nothing was
+// found, and poll kWaitPolls only ends the wait. True when the window was
+// found, false when the wait ran out.
 bool waitForHallWindow(const HallLaunchPlatform& platform);
 
 // "ludora://ENTERAPP", followed by " APPID:" and the decimal `appId` when it is non-zero.

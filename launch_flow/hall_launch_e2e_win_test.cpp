@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/unique_handle_win.h"
+#include "launch_flow/hall_launch.h"
 #include "launch_flow/hall_window_win.h"
 #include "tests/support/launch_flow/launch_e2e_support_win.h"
 #include "tests/support/trace_capture_win.h"
@@ -24,7 +25,6 @@ constexpr wchar_t kManagerArguments[] = L" /action=showdetail_download /parent=u
 constexpr wchar_t kBoxText[] = L"\u542f\u52a8\u5931\u8d25\uff0c\u8bf7\u4e0b\u8f7dLudora\u5927\u5385";
 constexpr wchar_t kBoxCaption[] = L"Ludora\u5927\u5385";
 constexpr wchar_t kOkInChinese[] = L"\u786e\u5b9a";  // 确定
-constexpr int32_t kSoftwareManagerChannel = 1101010001;
 // The manager's uninstall key as either registry view names it.
 constexpr wchar_t kNativeUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\HalvexMgr";
 
@@ -90,7 +90,7 @@ TEST_F(HallLaunchE2E, InstalledHallIsStartedAgainOnceItsWindowShows) {
   ASSERT_GE(lines.size(), 4u) << shown(lines);
   const int polls = int(lines.size()) - 2;
   EXPECT_GE(polls, 2);  // the window shows 1.5 s after the start, so poll 1 cannot see it
-  EXPECT_LT(polls, 120);
+  EXPECT_LT(polls, kWaitPolls);
   EXPECT_EQ(lines, joined({{startupLine(2001, 77), kRecordedLine}, pollLines(polls)})) << shown(lines);
   expectHallStarts(startsAfterWaiting(2),
                    {hallCommand(hall, L"ludora://ENTERAPP"), hallCommand(hall, L"ludora://ENTERAPP APPID:2001")},
@@ -398,7 +398,7 @@ TEST_F(ThroughSoftwareManager, MissingOrEmptyUninstallValueStartsNoManager) {
 
 // Both waits that run out, at once: an installed hall that never shows its
 // window, and the software manager's channel whose manager shows none.
-TEST_F(HallLaunchE2E, WaitsRunOutAfter120PollsInBothBranches) {
+TEST_F(HallLaunchE2E, WaitsRunOutAtTheLastPollInBothBranches) {
   const std::wstring hall = makeHall();
   const std::wstring manager = root_ + L"Halvex \u7ba1\u5bb6";
   placeStandIn(L"HalvexSoftMgr.exe", manager);
@@ -413,15 +413,16 @@ TEST_F(HallLaunchE2E, WaitsRunOutAfter120PollsInBothBranches) {
   TraceCapture withoutHall;
   ASSERT_TRUE(withoutHall.start(L"\"" + stampedLauncher(kSoftwareManagerChannel, 9) + L"\"", workingDirectory_));
 
-  ASSERT_TRUE(installed.waitForExit(200s));
+  const auto wholeWait = std::chrono::milliseconds(int64_t(kWaitPolls) * kPollPauseMilliseconds);
+  ASSERT_TRUE(installed.waitForExit(wholeWait + 80s));
   ASSERT_TRUE(withoutHall.waitForExit(60s));
   EXPECT_EQ(installed.exitCode(), 0u);
   EXPECT_EQ(withoutHall.exitCode(), 0u);
-  EXPECT_EQ(installed.lines(), joined({{startupLine(9, 55), kRecordedLine, kRecordedLine}, pollLines(120)}))
+  EXPECT_EQ(installed.lines(), joined({{startupLine(9, 55), kRecordedLine, kRecordedLine}, pollLines(kWaitPolls)}))
       << shown(installed.lines());
   EXPECT_EQ(withoutHall.lines(), joined({{startupLine(9, kSoftwareManagerChannel), kSeparatorLine, L"1101010001",
                                           L"1101010001"},
-                                         pollLines(120)}))
+                                         pollLines(kWaitPolls)}))
       << shown(withoutHall.lines());
   // One hall start (the installed run's first) and one manager start; no second starts.
   const std::vector<StandInStart> log = startsAfterWaiting(2);

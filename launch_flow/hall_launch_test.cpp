@@ -1,7 +1,9 @@
 // The launch sequence over a recording fake platform: the exact order of the
-// platform calls in each branch, the trace lines, and the wait's poll counts.
+// platform calls in each branch, the trace lines, and where each wait ended;
+// and the text rules of the software manager's start.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -9,6 +11,7 @@
 #include "launch_flow/hall_launch.h"
 #include "launch_settings/command_line.h"
 #include "launch_settings/launch_settings.h"
+#include "tests/support/printable_text.h"
 
 namespace {
 
@@ -59,7 +62,7 @@ struct FakePlatform {
       return ++looks == windowAtLook;
     };
     p.sleep = [this](uint32_t milliseconds) {
-      events.push_back(u"sleep " + std::u16string(milliseconds == 1000 ? u"1000" : u"other"));
+      events.push_back(u"sleep " + ascii(std::to_string(milliseconds)));
     };
     p.messageBox = [this](std::u16string_view text, std::u16string_view caption) {
       events.push_back(u"box " + std::u16string(text) + u"|" + std::u16string(caption));
@@ -83,17 +86,43 @@ const std::u16string kManagerStart =
 
 std::u16string pollLine(int n) { return u"trace 1234567" + ascii(std::to_string(n)) + u"\r\n"; }
 
-// The events of a wait that finds the window in poll `k` (0: never).
-Events waitEvents(int k) {
-  Events events;
-  const int polls = k == 0 ? kWaitPolls : k;
-  for (int n = 1; n <= polls; ++n) {
-    events.push_back(pollLine(n));
-    if (n == kWaitPolls) break;
-    events.push_back(u"look");
-    if (n != k) events.push_back(u"sleep 1000");
+// How a wait ended, as foldWaits tells it.
+std::u16string windowInPoll(int n) { return u"wait: window in poll " + ascii(std::to_string(n)); }
+std::u16string noWindowByPoll(int n) { return u"wait: no window by poll " + ascii(std::to_string(n)); }
+const std::u16string kWaitRanOut = noWindowByPoll(kWaitPolls);
+
+bool isWaitEvent(const std::u16string& event) {
+  return event.starts_with(u"trace 1234567") || event == u"look" || event.starts_with(u"sleep ");
+}
+
+// One wait's events in one: poll n is its line, a look, and a pause before
+// poll n + 1. A wait ends at a look that found the window or at a poll line
+// without a look.
+std::u16string waitOutcome(const Events& wait) {
+  const std::u16string pause = u"sleep " + ascii(std::to_string(kPollPauseMilliseconds));
+  for (size_t at = 0; at < wait.size(); ++at) {
+    const std::u16string expected = at % 3 == 0 ? pollLine(int(at / 3) + 1) : at % 3 == 1 ? u"look" : pause;
+    if (wait[at] != expected) return u"wait: " + wait[at] + u" where " + expected + u" belongs";
   }
-  return events;
+  const int polls = int(wait.size() / 3) + 1;
+  if (wait.size() % 3 == 2) return windowInPoll(polls);
+  if (wait.size() % 3 == 1) return noWindowByPoll(polls);
+  return u"wait: ends in a pause";
+}
+
+// The recorded events with each run of wait events folded into its outcome.
+Events foldWaits(const Events& events) {
+  Events folded;
+  for (auto at = events.begin(); at != events.end();) {
+    const auto end = std::find_if_not(at, events.end(), isWaitEvent);
+    if (end == at) {
+      folded.push_back(*at++);
+    } else {
+      folded.push_back(waitOutcome(Events(at, end)));
+      at = end;
+    }
+  }
+  return folded;
 }
 
 Events concat(std::initializer_list<Events> parts) {
@@ -120,13 +149,13 @@ const Events kInstalledStart = {
 };
 
 TEST(HallLaunchInstalled, RecordsStartsWaitsAndStartsAgainWithTheApplication) {
-  for (int k : {1, 2, 7, 119}) {
+  for (int k : {1, 2, 7, kWaitPolls - 1}) {
     SCOPED_TRACE(k);
     FakePlatform fake = installedHall(k);
     runHallLaunch(fake.platform(), 5, 2001);
-    EXPECT_EQ(fake.events,
-              concat({kInstalledStart, waitEvents(k),
-                      {u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP APPID:2001"}}));
+    EXPECT_EQ(foldWaits(fake.events),
+              concat({kInstalledStart,
+                      {windowInPoll(k), u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP APPID:2001"}}));
   }
 }
 
@@ -161,9 +190,8 @@ TEST(HallLaunchInstalled, RecordsTheChannelOfTheMergedSettings) {
 TEST(HallLaunchInstalled, EndsWithoutSecondStartWhenTheWaitRunsOut) {
   FakePlatform fake = installedHall(0);
   runHallLaunch(fake.platform(), 5, 2001);
-  EXPECT_EQ(fake.events, concat({kInstalledStart, waitEvents(0)}));
-  EXPECT_EQ(fake.looks, 119);
-  EXPECT_EQ(fake.events.back(), u"trace 1234567120\r\n");
+  EXPECT_EQ(foldWaits(fake.events), concat({kInstalledStart, {kWaitRanOut}}));
+  EXPECT_EQ(fake.looks, kWaitPolls - 1);
 }
 
 TEST(HallLaunchInstalled, ApplicationNumberZeroRepeatsTheFirstStart) {
@@ -213,16 +241,16 @@ TEST(HallLaunchNotInstalled, SoftwareManagerChannelStartsTheManagerThenTheHall) 
     SCOPED_TRACE(k);
     FakePlatform fake = managedChannel(k);
     runHallLaunch(fake.platform(), kSoftwareManagerChannel, -5);
-    EXPECT_EQ(fake.events, concat({kManagerStartEvents, waitEvents(k),
-                                   {u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
-                                    u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:-5"}}));
+    EXPECT_EQ(foldWaits(fake.events), concat({kManagerStartEvents,
+                                              {windowInPoll(k), u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
+                                               u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:-5"}}));
   }
 }
 
 TEST(HallLaunchNotInstalled, SoftwareManagerChannelEndsWhenTheWaitRunsOut) {
   FakePlatform fake = managedChannel(0);
   runHallLaunch(fake.platform(), kSoftwareManagerChannel, 0);
-  EXPECT_EQ(fake.events, concat({kManagerStartEvents, waitEvents(0)}));
+  EXPECT_EQ(foldWaits(fake.events), concat({kManagerStartEvents, {kWaitRanOut}}));
 }
 
 // Without a fully qualified manager directory nothing is started (a bare or
@@ -235,9 +263,9 @@ TEST(HallLaunchNotInstalled, NoManagerStartWithoutAFullyQualifiedDirectory) {
     FakePlatform fake = managedChannel(2);
     fake.uninstallValue = value;
     runHallLaunch(fake.platform(), kSoftwareManagerChannel, 7);
-    EXPECT_EQ(fake.events, concat({kUninstallReadEvents, waitEvents(2),
-                                   {u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
-                                    u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:7"}}));
+    EXPECT_EQ(foldWaits(fake.events), concat({kUninstallReadEvents,
+                                              {windowInPoll(2), u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
+                                               u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:7"}}));
   }
 }
 
@@ -245,7 +273,7 @@ TEST(HallLaunchNotInstalled, NoManagerStartWhenItsPathCannotBeFormed) {
   FakePlatform fake = managedChannel(0);
   fake.combineFails = true;
   runHallLaunch(fake.platform(), kSoftwareManagerChannel, 0);
-  EXPECT_EQ(fake.events, concat({kManagerPathEvents, waitEvents(0)}));
+  EXPECT_EQ(foldWaits(fake.events), concat({kManagerPathEvents, {kWaitRanOut}}));
 }
 
 TEST(HallLaunchNotInstalled, NoHallStartWhenTheHallPathCannotBeFormed) {
@@ -272,7 +300,7 @@ TEST(HallLaunchNotInstalled, EmptyHallDirectoryIsNoHallEvenWithLudoraInTheCurren
   managed.existingFile = u"ludora.exe";
   managed.hallDirectories = {u"", u""};
   runHallLaunch(managed.platform(), kSoftwareManagerChannel, 0);
-  EXPECT_EQ(managed.events, concat({kManagerStartEvents, waitEvents(1), {u"readHall"}}));
+  EXPECT_EQ(foldWaits(managed.events), concat({kManagerStartEvents, {windowInPoll(1), u"readHall"}}));
 }
 
 TEST(HallStartParameter, AppendsTheApplicationNumberWhenNonZero) {
@@ -280,6 +308,48 @@ TEST(HallStartParameter, AppendsTheApplicationNumberWhenNonZero) {
   EXPECT_EQ(hallStartParameter(2001), u"ludora://ENTERAPP APPID:2001");
   EXPECT_EQ(hallStartParameter(-5), u"ludora://ENTERAPP APPID:-5");
   EXPECT_EQ(hallStartParameter(INT32_MIN), u"ludora://ENTERAPP APPID:-2147483648");
+}
+
+// One input text and the text it should give.
+struct TextCase {
+  std::u16string_view input;
+  std::u16string_view expected;
+};
+
+TEST(BuildCommandLine, QuotesAPathWithASpaceOnly) {
+  const std::u16string_view args = u"/action=showdetail_download /parent=user1204 /softdetailid=8033";
+  const TextCase cases[] = {
+      {u"C:\\Program Files\\Halvex\\HalvexSoftMgr.exe",
+       u"\"C:\\Program Files\\Halvex\\HalvexSoftMgr.exe\" "
+       u"/action=showdetail_download /parent=user1204 /softdetailid=8033"},
+      {u"D:\\Halvex\\HalvexSoftMgr.exe",
+       u"D:\\Halvex\\HalvexSoftMgr.exe /action=showdetail_download /parent=user1204 /softdetailid=8033"},
+      // A tab is not a space; quotes inside the path are not escaped.
+      {u"D:\\a\tb\\x.exe", u"D:\\a\tb\\x.exe /action=showdetail_download /parent=user1204 /softdetailid=8033"},
+      {u"D:\\\u5927\u5385 x\\\"y.exe",
+       u"\"D:\\\u5927\u5385 x\\\"y.exe\" /action=showdetail_download /parent=user1204 /softdetailid=8033"},
+      {u"", u" /action=showdetail_download /parent=user1204 /softdetailid=8033"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(buildCommandLine(c.input, args), c.expected) << printable(c.input);
+  EXPECT_EQ(buildCommandLine(u"a b", u""), u"\"a b\" ");
+}
+
+TEST(ManagerDirectory, FromQuotedUnquotedEmptyAndOddUninstallValues) {
+  const TextCase cases[] = {
+      {u"\"C:\\Program Files\\Halvex\\Uninst.exe\"", u"C:\\Program Files\\Halvex\\"},
+      {u"\"C:\\Program Files\\Halvex\\Uninst.exe\" /S", u"C:\\Program Files\\Halvex\\"},
+      {u"C:\\Halvex\\Uninst.exe", u"C:\\Halvex\\"},  // the drive letter stays
+      {u"\"C:\\Uninst.exe\"", u"C:\\"},
+      {u"", u""},
+      {u"\"", u""},
+      {u"\"\"", u""},
+      {u"x", u""},
+      // Three leading backslashes stay as they are.
+      {u"\\\\\\server\\share\\Halvex\\Uninst.exe", u"\\\\\\server\\share\\Halvex\\"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(managerDirectoryFromUninstallValue(c.input), c.expected) << printable(c.input);
+  }
 }
 
 }  // namespace

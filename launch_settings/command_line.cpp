@@ -1,7 +1,8 @@
 #include "launch_settings/command_line.h"
 
 #include <array>
-#include <initializer_list>
+#include <type_traits>
+#include <variant>
 
 #include "common/string_to_long.h"
 #include "common/ascii_case.h"
@@ -38,7 +39,7 @@ struct FlagOption {
   std::u16string_view key;
   bool LaunchSettings::*field;
 };
-constexpr std::array<FlagOption, 16> kFlagOptions = {{
+constexpr FlagOption kFlagOptions[] = {
     {u"-silent", &LaunchSettings::silent},
     {u"/S", &LaunchSettings::silent},
     {u"-CoverChannel", &LaunchSettings::coverChannel},
@@ -55,7 +56,7 @@ constexpr std::array<FlagOption, 16> kFlagOptions = {{
     {u"SelfUpdated", &LaunchSettings::selfUpdated},
     {u"RunElevated", &LaunchSettings::runElevated},
     {u"TimeAndCertUpdated", &LaunchSettings::timeAndCertUpdated},
-}};
+};
 
 // Text options: the value is taken as it stands.
 struct TextOption {
@@ -63,7 +64,7 @@ struct TextOption {
   std::u16string LaunchSettings::*field;
   std::u16string_view separators = kValueSeparators;
 };
-constexpr std::array<TextOption, 12> kTextOptions = {{
+constexpr TextOption kTextOptions[] = {
     {u"ParamPassThrough", &LaunchSettings::paramPassThrough},
     {u"/D", &LaunchSettings::dParam, kEqualsOnly},
     {u"-sig", &LaunchSettings::sig},
@@ -76,50 +77,65 @@ constexpr std::array<TextOption, 12> kTextOptions = {{
     {u"-svrid", &LaunchSettings::svrId},
     {u"-extra_params", &LaunchSettings::extraParams},
     {u"-DownloadDir", &LaunchSettings::downloadDir},
-}};
+};
 
-// The value of the first of `keys` that has a non-empty one.
-std::u16string firstValue(const CommandLineTokens& tokens, std::initializer_list<std::u16string_view> keys) {
-  for (std::u16string_view key : keys) {
-    std::u16string value = tokens.findValue(key);
-    if (!value.empty()) return value;
+// Numbers, read as msvcrt's wcstol reads them (stringToInt64 for 64-bit
+// fields); 16-bit fields keep the low 16 bits of the 32-bit reading, so
+// Tag=65537 is 1. The first of `keys` with a non-empty value counts; without
+// one the field keeps its default (miniType stays -1, "not given").
+// A row marked kMiniTypeOne or kMiniTypeNotOne counts only for those miniType
+// values (read by an earlier row).
+enum class When { kAlways, kMiniTypeOne, kMiniTypeNotOne };
+struct NumberOption {
+  std::array<std::u16string_view, 3> keys;  // tried in order; unused ones empty
+  std::variant<int32_t LaunchSettings::*, uint16_t LaunchSettings::*, int64_t LaunchSettings::*> field;
+  When when = When::kAlways;
+};
+constexpr NumberOption kNumberOptions[] = {
+    // MiniType comes first: it decides which keys carry the channel numbers.
+    {{u"MiniType"}, &LaunchSettings::miniType},
+    {{u"-pid"}, &LaunchSettings::channelId, When::kMiniTypeOne},
+    {{u"/MainSource"}, &LaunchSettings::channelId, When::kMiniTypeNotOne},
+    {{u"/SubSource"}, &LaunchSettings::subChannelId, When::kMiniTypeNotOne},
+    {{u"AppID", u"-/appid", u"-appid"}, &LaunchSettings::appId},
+    {{u"Tag"}, &LaunchSettings::tag},
+    {{u"DelayStartSeconds"}, &LaunchSettings::delayStartSeconds},
+    {{u"-loginuin", u"ZevUIN", u"-uin"}, &LaunchSettings::uin},
+    {{u"ProgressInfoWnd"}, &LaunchSettings::progressInfoWnd},
+};
+
+bool counts(When when, int32_t miniType) {
+  return when == When::kAlways || (when == When::kMiniTypeOne) == (miniType == 1);
+}
+
+template <typename Int>
+void store(LaunchSettings& settings, Int LaunchSettings::*field, std::u16string_view text) {
+  if constexpr (std::is_same_v<Int, int64_t>)
+    settings.*field = stringToInt64(text);
+  else
+    settings.*field = Int(uint32_t(stringToLong(text)));
+}
+
+void readNumber(const CommandLineTokens& tokens, const NumberOption& option, LaunchSettings& settings) {
+  for (std::u16string_view key : option.keys) {
+    if (key.empty()) return;
+    const std::u16string value = tokens.findValue(key);
+    if (value.empty()) continue;
+    std::visit([&](auto field) { store(settings, field, value); }, option.field);
+    return;
   }
-  return {};
-}
-
-int32_t number(const CommandLineTokens& tokens, std::u16string_view key) {
-  return stringToLong(tokens.findValue(key));
-}
-
-// 16-bit options keep the low 16 bits of the 32-bit reading: Tag=65537 is 1.
-uint16_t number16(const CommandLineTokens& tokens, std::u16string_view key) {
-  return uint16_t(uint32_t(number(tokens, key)));
 }
 
 }  // namespace
 
 CommandLineSettings readCommandLineSettings(const CommandLineTokens& tokens) {
   CommandLineSettings settings;
-  // MiniType comes first: it decides which keys carry the channel numbers.
-  if (const std::u16string miniType = tokens.findValue(u"MiniType"); !miniType.empty())
-    settings.miniType = stringToLong(miniType);
-
+  for (const NumberOption& option : kNumberOptions)
+    if (counts(option.when, settings.miniType)) readNumber(tokens, option, settings);
   for (const FlagOption& option : kFlagOptions)
     if (tokens.hasFlag(option.key)) settings.*option.field = true;
   for (const TextOption& option : kTextOptions)
     settings.*option.field = tokens.findValue(option.key, option.separators);
-
   settings.autoRunningDisabled = equalsIgnoringAsciiCase(tokens.findValue(u"-autorunning"), u"false");
-  settings.tag = number16(tokens, u"Tag");
-  settings.delayStartSeconds = number16(tokens, u"DelayStartSeconds");
-  settings.uin = stringToInt64(firstValue(tokens, {u"-loginuin", u"ZevUIN", u"-uin"}));
-  if (settings.miniType == 1) {
-    settings.channelId = number(tokens, u"-pid");
-  } else {
-    settings.channelId = number(tokens, u"/MainSource");
-    settings.subChannelId = number(tokens, u"/SubSource");
-  }
-  settings.appId = stringToLong(firstValue(tokens, {u"AppID", u"-/appid", u"-appid"}));
-  settings.progressInfoWnd = number(tokens, u"ProgressInfoWnd");
   return settings;
 }

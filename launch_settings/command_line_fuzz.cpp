@@ -30,24 +30,12 @@ std::vector<std::u16string> argumentsOf(const uint8_t* data, size_t size) {
   return arguments;
 }
 
-// Fields 16..36 (no header twin): the merge must take them from the command line.
+// The fields without a header twin: the merge must take them from the command line.
 void requireCommandLineOnlyFieldsKept(const LaunchSettings& merged, const CommandLineSettings& commandLine) {
   LaunchSettings comparable = merged;
-  comparable.channelId = commandLine.channelId;
-  comparable.subChannelId = commandLine.subChannelId;
-  comparable.appId = commandLine.appId;
-  comparable.silent = commandLine.silent;
-  comparable.miniType = commandLine.miniType;
-  comparable.autoRunningDisabled = commandLine.autoRunningDisabled;
-  comparable.silentRunning = commandLine.silentRunning;
-  comparable.coverChannel = commandLine.coverChannel;
-  comparable.installHall = commandLine.installHall;
-  comparable.autoCheckAgreeBox = commandLine.autoCheckAgreeBox;
-  comparable.autoInstall = commandLine.autoInstall;
-  comparable.tag = commandLine.tag;
-  comparable.delayStartSeconds = commandLine.delayStartSeconds;
-  comparable.noCreateShortcut = commandLine.noCreateShortcut;
-  comparable.showOnlyFirstInstallPage = commandLine.showOnlyFirstInstallPage;
+  forEachLaunchSettingsField([&](const auto& field) {
+    if (field.rule != MergeRule::kCommandLineOnly) comparable.*field.member = commandLine.*field.member;
+  });
   require(comparable == commandLine);
 }
 

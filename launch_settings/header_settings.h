@@ -49,10 +49,3 @@ std::optional<int32_t> cidNumber(std::u16string_view path);
 // are `fileBytes`: the stamp, and, when it names a channel but no
 // sub-channel, the sub-channel from the path's "cid" number (0 without one).
 HeaderSettings decodeHeaderSettings(std::span<const uint8_t> fileBytes, std::u16string_view programPath);
-
-// Writes `settings` into the stamp bytes of `fileBytes` so that decodeStamp
-// reads them back: every flag as byte 1 (autoInstall as the word 1),
-// miniType's low 16 bits. Bytes 0x24..0x27 and everything outside the stamp
-// are left alone. Raises std::invalid_argument, changing nothing, when
-// `fileBytes` is shorter than kStampEnd.
-void writeStamp(std::span<uint8_t> fileBytes, const HeaderSettings& settings);

@@ -10,6 +10,7 @@
 
 #include "launch_settings/header_settings.h"
 #include "launch_settings/program_path.h"
+#include "launch_settings/stamp_writer.h"
 #include "tests/support/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <type_traits>
+
 #include "tests/support/launch_settings/settings_test_support.h"
 
 namespace {
@@ -98,24 +102,37 @@ TEST(LaunchSettings, AnUnstampedCopyCombinesBothReadings) {
   }
 }
 
-TEST(LaunchSettings, FieldsWithoutAStampComeFromTheCommandLineOnly) {
-  const std::vector<std::u16string> arguments = {
-      u"-sig=abc", u"-uin=5", u"SelfUpdated", u"RunElevated", u"TimeAndCertUpdated", u"TestDosHeaderAttribute",
-      u"ProgressInfoWnd=3", u"-startup_from_plugin", u"-nostartup", u"-startupbyvrn", u"ParamPassThrough=p",
-      u"/D=d", u"-DownloadDir=dl", u"-adparam=a", u"-nickname=n", u"-url=u", u"-temppid=t", u"-vrn_hwnd=v",
-      u"-pipename=pn", u"-svrid=sv", u"-extra_params=e"};
-  const CommandLineSettings commandLine = commandLineOf(arguments);
-  for (int32_t channel : {0, 1101010001}) {
-    HeaderSettings header = stamped(channel);
-    header.appId = 1;
-    LaunchSettings merged = mergeLaunchSettings(header, commandLine);
-    EXPECT_EQ(merged.sig, u"abc");
-    // Put the header-backed fields back: what remains must equal the command line.
-    const LaunchSettings original = commandLine;
-    merged.channelId = original.channelId, merged.appId = original.appId, merged.miniType = original.miniType;
-    merged.autoInstall = original.autoInstall;
-    EXPECT_EQ(merged, commandLine) << channel;
-  }
+// A value other than `nothingSaid`, for each type the field list uses.
+template <typename T>
+T givenValue(const T& nothingSaid) {
+  if constexpr (std::is_same_v<T, std::u16string>)
+    return u"given";
+  else if constexpr (std::is_same_v<T, bool>)
+    return !nothingSaid;
+  else
+    return T(nothingSaid + 2);
+}
+
+// Walks the record's field list, so a setting added to it is checked here with
+// no test edit: one setting given on the command line, the others not, comes
+// through the merge of an unstamped copy, and that of a stamped copy too,
+// except that the stamp decides a kStampFirst setting whatever the command line says.
+TEST(LaunchSettings, EverySettingGivenOnTheCommandLineFollowsItsMergeRule) {
+  HeaderSettings header;  // other values than the given ones, so a mix-up shows
+  header.subChannelId = 4, header.appId = 3, header.miniType = 7, header.tag = 8, header.delayStartSeconds = 9;
+  HeaderSettings stampedHeader = header;
+  stampedHeader.channelId = 1101010001;
+  forEachLaunchSettingsField([&](const auto& field) {
+    SCOPED_TRACE(std::string(field.name));
+    CommandLineSettings commandLine;
+    commandLine.*field.member = givenValue(commandLine.*field.member);
+    EXPECT_EQ(mergeLaunchSettings(header, commandLine).*field.member, commandLine.*field.member);
+    const auto stampedValue = mergeLaunchSettings(stampedHeader, commandLine).*field.member;
+    if (field.rule == MergeRule::kStampFirst)
+      EXPECT_EQ(stampedValue, mergeLaunchSettings(stampedHeader, CommandLineSettings{}).*field.member);
+    else
+      EXPECT_EQ(stampedValue, commandLine.*field.member);
+  });
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
-// Writing a stamp, for the tools that make channel copies. Apart from the
-// decoding in header_settings.cpp, so that the launcher, which only reads its
-// stamp, carries none of it.
+#include "launch_settings/stamp_writer.h"
+
 #include <stdexcept>
 
-#include "launch_settings/header_settings.h"
 #include "launch_settings/stamp_layout.h"
 
 namespace {

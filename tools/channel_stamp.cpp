@@ -8,9 +8,10 @@
 #include <set>
 
 #include "common/ascii_case.h"
+#include "file_io/file_io.h"
 #include "launch_settings/command_line.h"
 #include "launch_settings/header_self_check.h"
-#include "file_io/file_io.h"
+#include "launch_settings/stamp_writer.h"
 #include "tools/pe_image.h"
 #include "tools/stamp_audit.h"
 #include "tools/stamp_fields.h"

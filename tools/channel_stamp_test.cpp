@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "file_io/file_io.h"
+#include "launch_settings/stamp_writer.h"
 #include "tests/support/file_io/failing_file_operations.h"
 #include "tests/support/tools/tool_test_support.h"
 #include "tools/tool_command.h"

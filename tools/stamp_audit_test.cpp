@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "launch_settings/stamp_writer.h"
 #include "tests/support/tools/tool_test_support.h"
 
 namespace {

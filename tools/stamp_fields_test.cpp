@@ -6,6 +6,7 @@
 
 #include "launch_settings/command_line.h"
 #include "launch_settings/header_self_check.h"
+#include "launch_settings/stamp_writer.h"
 
 namespace {
 

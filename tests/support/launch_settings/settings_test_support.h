@@ -4,31 +4,18 @@
 
 #include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "launch_settings/command_line.h"
 #include "launch_settings/header_settings.h"
 #include "launch_settings/launch_settings.h"
+#include "tests/support/printable_text.h"
 
 // The command-line reading of `arguments` (the program path is added in front).
 inline CommandLineSettings commandLineOf(std::vector<std::u16string> arguments) {
   arguments.insert(arguments.begin(), u"C:\\launcher.exe");
   return readCommandLineSettings(CommandLineTokens(arguments));
-}
-
-// UTF-16 text for messages: ASCII as is, anything else as \uXXXX.
-inline std::string printable(std::u16string_view text) {
-  std::string out;
-  for (char16_t unit : text) {
-    if (unit >= 0x20 && unit < 0x7F) {
-      out += char(unit);
-    } else {
-      static const char digits[] = "0123456789abcdef";
-      out += "\\u";
-      for (int shift = 12; shift >= 0; shift -= 4) out += digits[(unit >> shift) & 0xF];
-    }
-  }
-  return out;
 }
 
 inline void PrintTo(const HeaderSettings& s, std::ostream* out) {
@@ -40,19 +27,16 @@ inline void PrintTo(const HeaderSettings& s, std::ostream* out) {
        << s.showOnlyFirstInstallPage << "}";
 }
 
+// Every field of the list, by name: {channelId 5, ..., url "a=b", ...}.
 inline void PrintTo(const LaunchSettings& s, std::ostream* out) {
-  *out << "{channel " << s.channelId << ", sub " << s.subChannelId << ", app " << s.appId << ", silent "
-       << s.silent << ", miniType " << s.miniType << ", autoRunningDisabled " << s.autoRunningDisabled
-       << ", silentRunning " << s.silentRunning << ", cover " << s.coverChannel << ", installHall "
-       << s.installHall << ", agreeBox " << s.autoCheckAgreeBox << ", autoInstall " << s.autoInstall << ", tag "
-       << s.tag << ", delay " << s.delayStartSeconds << ", noShortcut " << s.noCreateShortcut
-       << ", firstPageOnly " << s.showOnlyFirstInstallPage << ", uin " << s.uin << ", selfUpdated "
-       << s.selfUpdated << ", runElevated " << s.runElevated << ", timeAndCert " << s.timeAndCertUpdated
-       << ", test " << s.testDosHeaderAttribute << ", progressWnd " << s.progressInfoWnd << ", plugin "
-       << s.startupFromPlugin << ", noStartup " << s.noStartup << ", byVrn " << s.startupByVrn
-       << ", strings [" << printable(s.paramPassThrough) << "|" << printable(s.dParam) << "|"
-       << printable(s.downloadDir) << "|" << printable(s.sig) << "|" << printable(s.adParam) << "|"
-       << printable(s.nickname) << "|" << printable(s.url) << "|" << printable(s.tempPid) << "|"
-       << printable(s.vrnHwnd) << "|" << printable(s.pipeName) << "|" << printable(s.svrId) << "|"
-       << printable(s.extraParams) << "]}";
+  const char* separator = "{";
+  forEachLaunchSettingsField([&](const auto& field) {
+    *out << separator << field.name << " ";
+    if constexpr (std::is_same_v<decltype(field.member), std::u16string LaunchSettings::*>)
+      *out << '"' << printable(s.*field.member) << '"';
+    else
+      *out << s.*field.member;
+    separator = ", ";
+  });
+  *out << "}";
 }

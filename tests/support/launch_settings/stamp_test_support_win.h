@@ -14,6 +14,7 @@
 
 #include "common/unique_handle_win.h"
 #include "launch_settings/header_settings.h"
+#include "launch_settings/stamp_writer.h"
 
 inline std::vector<uint8_t> readBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
