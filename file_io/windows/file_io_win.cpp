@@ -120,7 +120,7 @@ void removeOldNewFilesIn(const std::wstring& folder) {
   GetSystemTimeAsFileTime(&now);
   const ULONGLONG nowTime = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
   WIN32_FIND_DATAW entry;
-  UniqueFind find(FindFirstFileW((folder + L"~ic*.tmp").c_str(), &entry));
+  const UniqueFind find = uniqueFind(FindFirstFileW((folder + L"~ic*.tmp").c_str(), &entry));
   if (!find) return;
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
