@@ -225,7 +225,7 @@ int setChannelCommand(const std::vector<std::string>& arguments, std::ostream& o
   ChannelRecordFile store(files);
   loadForEditing(store, path);
   if (const FileStatus written = store.writeInstallChannel(toUtf16(std::to_string(channel))); !written.ok())
-    throw ToolError{kExitCannotWrite, "cannot write " + path + " (left as it was): " + failureText(written)};
+    throw writeFailure(path, written);
   out << "set [InstallChannel] MainCid = " << channel << " in " << path << " (" << encodingName(store)
       << ", enciphered, " << store.entries().size() << " entries)\n";
   return kExitDone;

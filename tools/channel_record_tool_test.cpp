@@ -5,6 +5,7 @@
 #include "record_file/channel_record_file.h"
 #include "record_file/record_cipher.h"
 #include "tools/record_display.h"
+#include "tests/support/file_io/failing_file_operations.h"
 #include "tests/support/tools/tool_test_support.h"
 #include "tools/tool_command.h"
 #include "tools/tool_text.h"
@@ -177,6 +178,28 @@ TEST_F(ChannelRecord, SetCreatesAMissingFileAsTheLauncherWould) {
   EXPECT_TRUE(printed("set (no section) Top = 1 in ")) << out_.str();
   const Bytes plain = decipher(ScratchDirectory::read(path));
   EXPECT_EQ(plain, bytesOf("\xEF\xBB\xBFtop=1\r\n\r\n"));
+}
+
+// Every command that writes the file says what became of it when the write
+// failed: left as it was, or (a rewrite in place of a held file that failed
+// part-way) that it may be damaged.
+TEST_F(ChannelRecord, AFailedWriteSaysWhatBecameOfTheFile) {
+  const std::string path = folder_.write("InsChannel.as", encipher(bytesOf("[Main]\r\nname=First\r\n")));
+  HoldLog log;
+  const struct {
+    bool rewriteFails;  // else the disk is full
+    const char* said;
+  } cases[] = {{true, " (it may be damaged): rewrite failed"}, {false, " (left as it was): write failed"}};
+  for (const auto& c : cases) {
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"set-channel", path, "7"}, {"set", path, "Main", "Name", "v"}}) {
+      SCOPED_TRACE(command[0] + c.said);
+      const FileOperations files = c.rewriteFails ? withRewriteFlushFailing(heldFileOperations(HeldAt::Rename, 1000, log))
+                                                  : failingFileOperations(WriteFault::Write);
+      EXPECT_EQ(run(command, files), kExitCannotWrite);
+      EXPECT_TRUE(complained("cannot write " + path + c.said)) << err_.str();
+    }
+  }
 }
 
 TEST_F(ChannelRecord, RefusesWhatWouldNotReadBackAndLeavesTheFile) {

@@ -11,9 +11,12 @@ std::vector<uint8_t> readInputFile(const std::string& path) {
   return std::move(file.bytes);
 }
 
+ToolError writeFailure(const std::string& path, const FileStatus& written) {
+  const char* state = written.stage == FileStage::Rewrite ? " (it may be damaged): " : " (left as it was): ";
+  return ToolError{kExitCannotWrite, "cannot write " + path + state + failureText(written)};
+}
+
 void writeOutputFile(const std::string& path, std::span<const uint8_t> bytes, const FileOperations& files) {
-  if (const FileStatus written = replaceFileContents(toUtf16(path), bytes, files); !written.ok()) {
-    const char* state = written.stage == FileStage::Rewrite ? " (it may be damaged): " : " (left as it was): ";
-    throw ToolError{kExitCannotWrite, "cannot write " + path + state + failureText(written)};
-  }
+  if (const FileStatus written = replaceFileContents(toUtf16(path), bytes, files); !written.ok())
+    throw writeFailure(path, written);
 }

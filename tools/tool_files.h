@@ -17,6 +17,11 @@ std::string failureText(const FileStatus& status);
 // naming the path, when it is missing or cannot be read whole.
 std::vector<uint8_t> readInputFile(const std::string& path);
 
+// The failure to write `path`, as every tool path tells it: the file was
+// left as it was, or, after a rewrite in place that failed part-way
+// (FileStage::Rewrite), may be damaged.
+ToolError writeFailure(const std::string& path, const FileStatus& written);
+
 // Replaces (or creates) the file at the UTF-8 `path` with `bytes` through a
 // temporary file beside it and a rename, so the path never holds a partial
 // file, all through `files`. Raises ToolError kExitCannotWrite, naming the
