@@ -46,7 +46,9 @@ FileStatus putNewFileInPlace(const std::u16string& newFile, std::u16string_view 
 
 AfterFailure fallBackAfter(const FileStatus& failed, const FileOperations& files) {
   const bool held = files.isHeld != nullptr && files.isHeld(failed.error);
-  return failed.stage == FileStage::Rename && held ? AfterFailure::RewriteInPlace : AfterFailure::GiveUp;
+  const bool noAccess = files.isNoAccess != nullptr && files.isNoAccess(failed.error);
+  const bool rewrite = (failed.stage == FileStage::Rename && held) || (failed.stage == FileStage::Create && noAccess);
+  return rewrite ? AfterFailure::RewriteInPlace : AfterFailure::GiveUp;
 }
 
 namespace {

@@ -58,6 +58,9 @@ struct FileOperations {
   // sharing or lock conflict), so that trying again a little later may work.
   // Without it, or without pause, nothing is tried again.
   bool (*isHeld)(uint32_t error) = nullptr;
+  // Whether `error` says that this user may not do it (no access, not
+  // permitted): creating a new file where that is refused gets it for good.
+  bool (*isNoAccess)(uint32_t error) = nullptr;
 };
 
 // The tries of one read or one write while another program holds its file:
@@ -69,12 +72,13 @@ class HoldRetry {
   explicit HoldRetry(const FileOperations& files) : files_(files) {}
 
   // attempt() (0 or an error code) until it succeeds, fails otherwise than
-  // by a hold, or the pauses are spent; the last result.
+  // by a hold (or with an error `isFinal` names), or the pauses are spent;
+  // the last result.
   template <class Attempt>
-  uint32_t run(Attempt attempt) {
+  uint32_t run(Attempt attempt, bool (*isFinal)(uint32_t error) = nullptr) {
     uint32_t error = attempt();
     while (error != 0 && files_.isHeld != nullptr && files_.pause && files_.isHeld(error) &&
-           next_ < std::size(kPauses)) {
+           (isFinal == nullptr || !isFinal(error)) && next_ < std::size(kPauses)) {
       files_.pause(kPauses[next_++]);
       error = attempt();
     }
@@ -130,10 +134,13 @@ FileStatus replaceFileContents(std::u16string_view path, std::span<const uint8_t
 // What a replacement does once a step has failed for good (after the tries
 // that a hold gets): give up with that failure, or write the new bytes over
 // the file itself (written over, cut to length and flushed, locked against
-// readers on Windows). It falls back in place only when putting the new file
-// in place was refused by a hold that outlasted the tries: the holder (a C
-// runtime's "rb", an editor) keeps the old name in use, and writing into the
-// file itself is how such a file is changed. A refused target never gets here.
+// readers on Windows). It falls back in place when putting the new file in
+// place was refused by a hold that outlasted the tries (the holder, a C
+// runtime's "rb" or an editor, keeps the old name in use, and writing into
+// the file itself is how such a file is changed), and when creating the new
+// file was refused for lack of access (a hall installed for all users whose
+// installer lets users write the file but not create files beside it). A
+// refused target (read-only, a folder, no access) never gets here.
 enum class AfterFailure { GiveUp, RewriteInPlace };
 AfterFailure fallBackAfter(const FileStatus& failed, const FileOperations& files);
 

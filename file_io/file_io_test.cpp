@@ -84,7 +84,6 @@ TEST(ReplaceFile, EachFailingStepIsNamedAndLeavesTheFileAsItWas) {
   } cases[] = {
       {WriteFault::Refused, 0, false, {FileStage::Refused, kAccessDeniedError}},
       {WriteFault::Refused, 0, true, {FileStage::Refused, kAccessDeniedError}},
-      {WriteFault::Create, 0, false, {FileStage::Create, kAccessDeniedError}},
       {WriteFault::Write, 0, false, {FileStage::Write, kDiskFullError}},
       {WriteFault::Write, 2, false, {FileStage::Write, kDiskFullError}},
       {WriteFault::Flush, 0, false, {FileStage::Flush, kDeviceError}},
@@ -117,10 +116,44 @@ TEST(ReplaceFile, EachFailingStepIsNamedAndLeavesTheFileAsItWas) {
   }
 }
 
+// A folder that lets this user write the file but not create files beside
+// it (a hall installed for all users): the file is rewritten in place at
+// once, without waiting as for a hold. A file that is not there, or may not
+// be written, stays as it was; a batch, which never rewrites in place, fails.
+TEST(ReplaceFile, AFolderThatRefusesNewFilesGetsTheFileRewrittenInPlace) {
+  TempFolder folder;
+  const struct {
+    bool exists;
+    bool readOnly;
+    FileStatus result;
+  } cases[] = {
+      {true, false, {}},
+      {false, false, {FileStage::Create, kAccessDeniedError}},
+      {true, true, {FileStage::Refused, kAccessDeniedError}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.exists ? "there" : "missing") << (c.readOnly ? ", read-only" : ""));
+    fs::remove(folder.file());
+    if (c.exists) writeFile(folder.file(), bytesOf("the old, longer contents"));
+    FileOperations files = failingFileOperations(WriteFault::Create);
+    uint32_t paused = 0;
+    files.pause = [&paused](uint32_t milliseconds) { paused += milliseconds; };
+    if (c.readOnly) files.writeRefusal = [](const std::u16string&) { return kAccessDeniedError; };
+    EXPECT_EQ(replaceFileContents(folder.file().u16string(), bytesOf("new"), files), c.result);
+    EXPECT_EQ(paused, 0u) << "no hold to wait out";
+    if (c.exists) EXPECT_EQ(readFile(folder.file()), bytesOf(c.result.ok() ? "new" : "the old, longer contents"));
+    EXPECT_EQ(folder.contents().size(), c.exists ? 1u : 0u) << "nothing beside it";
+    FileSetWriter batch(files);
+    EXPECT_EQ(batch.add(folder.file().u16string(), bytesOf("new")).stage,
+              c.readOnly ? FileStage::Refused : FileStage::Create);
+  }
+}
+
 // What a replacement does once a step has failed for good.
-TEST(ReplaceFile, OnlyAHeldRenameFallsBackToARewriteInPlace) {
+TEST(ReplaceFile, AHeldRenameOrARefusedCreateFallsBackToARewriteInPlace) {
   FileOperations files;
   files.isHeld = [](uint32_t error) { return error == kHeldError; };
+  files.isNoAccess = [](uint32_t error) { return error == kAccessDeniedError; };
   const struct {
     FileStatus failed;
     AfterFailure next;
@@ -128,13 +161,18 @@ TEST(ReplaceFile, OnlyAHeldRenameFallsBackToARewriteInPlace) {
       {{FileStage::Rename, kHeldError}, AfterFailure::RewriteInPlace},
       {{FileStage::Rename, kWriteProtectError}, AfterFailure::GiveUp},
       {{FileStage::Create, kHeldError}, AfterFailure::GiveUp},
+      {{FileStage::Create, kAccessDeniedError}, AfterFailure::RewriteInPlace},
+      {{FileStage::Refused, kAccessDeniedError}, AfterFailure::GiveUp},
+      {{FileStage::Write, kAccessDeniedError}, AfterFailure::GiveUp},
       {{FileStage::Refused, kHeldError}, AfterFailure::GiveUp},
       {{FileStage::Flush, kHeldError}, AfterFailure::GiveUp},
   };
   for (const auto& c : cases)
     EXPECT_EQ(fallBackAfter(c.failed, files), c.next) << fileStageName(c.failed.stage) << " " << c.failed.error;
   files.isHeld = nullptr;
+  files.isNoAccess = nullptr;
   EXPECT_EQ(fallBackAfter({FileStage::Rename, kHeldError}, files), AfterFailure::GiveUp) << "no word on holds";
+  EXPECT_EQ(fallBackAfter({FileStage::Create, kAccessDeniedError}, files), AfterFailure::GiveUp);
 }
 
 // A read that fails part-way, or a file that ends before its size, is no

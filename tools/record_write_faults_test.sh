@@ -9,7 +9,10 @@
 #   3. on a full file system (a 2 MB tmpfs; under Wine through a drive letter
 #      mapped to it) set-channel ends with 21, the file is unchanged and no
 #      temporary is left. Needs root for the mount: without it this part is
-#      skipped and the script ends with 77 once the others have passed.
+#      skipped and the script ends with 77 once the others have passed;
+#   4. in a folder that refuses new files (made immutable, chattr +i, as root)
+#      set-channel succeeds by rewriting the file in place, leaving nothing
+#      beside it (skipped like 3. without root or chattr).
 # Figures (kills, completions, temporaries, times) are printed, not asserted.
 #
 # Usage: record_write_faults_test.sh PROGRAM BUILD_DIR [WINE_RUN]
@@ -35,7 +38,9 @@ fi
 work=$(mktemp -d "$build/tools/record-faults.XXXXXX")
 mount_point=""
 drive_link=""
+immutable=""
 cleanup() {
+  [ -n "$immutable" ] && chattr -i "$immutable"
   [ -n "$drive_link" ] && rm -f "$drive_link"
   [ -n "$mount_point" ] && mountpoint -q "$mount_point" && umount "$mount_point"
   rm -rf "$work"
@@ -300,6 +305,29 @@ if [ -z "$skipped" ]; then
   check "no temporary is left on the drive" "fill rec.as" "$(ls -A "$mount_point" | paste -sd ' ')"
   echo "full drive ($free bytes free for a $(stat -c %s "$work/full.before")-byte file): exit $status in" \
     "$((took / 1000)) ms, file $unchanged, $(temporaries "$mount_point" | count_lines) temporaries left"
+fi
+
+# --- 4. a folder that refuses new files ------------------------------------------
+# A hall installed for all users whose installer let users write its record
+# file but not create files in its folder. An immutable folder (chattr +i, as
+# root) refuses new files, renames and deletions to everyone, root included,
+# while the file inside stays writable: the write falls back to rewriting the
+# file in place. The trap lifts the mark however the test ends.
+refusing="$work/refusing"
+mkdir "$refusing"
+make_record "$refusing/rec.as" 1
+if [ "$(id -u)" -eq 0 ] && chattr +i "$refusing" 2>/dev/null; then
+  immutable="$refusing"
+  record set-channel "$(program_path "$refusing/rec.as")" 4000
+  check "set-channel in a folder that refuses new files succeeds" 0 $?
+  chattr -i "$refusing" && immutable=""
+  record show "$(program_path "$refusing/rec.as")"
+  check "the file holds the new channel, rewritten in place" "  [installchannel] maincid = 4000" \
+    "$(grep -i '^ *\[installchannel\] maincid' <<<"$output" | tr -d '\r')"
+  check "nothing else is in the folder" "rec.as" "$(ls -A "$refusing" | paste -sd ' ')"
+else
+  skipped+="${skipped:+; }a folder cannot be made immutable here (root and chattr on ext4 needed)"
+  echo "skip: a folder cannot be made immutable here"
 fi
 
 checks_summary || exit 1

@@ -146,6 +146,8 @@ FileOperations makeSystemFileOperations() {
   files.pause = [](uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); };
   // POSIX files have no sharing modes: another program's open never stands in the way.
   files.isHeld = [](uint32_t) { return false; };
+  // EPERM too: a folder made immutable refuses new files so, even to root.
+  files.isNoAccess = [](uint32_t error) { return error == EACCES || error == EPERM; };
   return files;
 }
 
@@ -162,7 +164,7 @@ int createSibling(const std::string& target, const FileOperations& files, HoldRe
     name = target + suffix;
     const std::u16string path = widePath(name);
     PlatformFile fd = -1;
-    const uint32_t error = retry.run([&] { return files.open(path, OpenMode::CreateNew, fd); });
+    const uint32_t error = retry.run([&] { return files.open(path, OpenMode::CreateNew, fd); }, files.isNoAccess);
     if (error == 0) return static_cast<int>(fd);
     errno = static_cast<int>(error);
     if (error != EEXIST) return -1;

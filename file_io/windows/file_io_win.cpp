@@ -103,6 +103,7 @@ FileOperations makeSystemFileOperations() {
   files.rename = putInPlace;
   files.pause = [](uint32_t milliseconds) { Sleep(milliseconds); };
   files.isHeld = isHeld;
+  files.isNoAccess = [](uint32_t error) { return error == ERROR_ACCESS_DENIED; };
   return files;
 }
 
@@ -143,7 +144,9 @@ UniqueHandle createSibling(const std::wstring& target, const FileOperations& fil
     name = folder + temporaryName(value);
     PlatformFile file = 0;
     const std::u16string path(as_u16view(name));
-    error = retry.run([&] { return files.open(path, OpenMode::CreateNew, file); });
+    // A new name is held by no other program: access denied here is the
+    // folder refusing new files, for good.
+    error = retry.run([&] { return files.open(path, OpenMode::CreateNew, file); }, files.isNoAccess);
     if (error == 0) return uniqueFile(handleOf(file));
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
   }
