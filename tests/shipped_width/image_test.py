@@ -2,11 +2,13 @@
 """Static checks of the built programs, read with pefile (Debian's
 python3-pefile) on the build machine, so that they hold for the i686 build
 even where no 32-bit program can run: the machine and PE format of the build's
-width, the subsystem, the import table, the launcher's size budget and its
-manifest.
+width, the subsystem, the import table, the hardening the image header promises
+(and, at 32 bits, that its promise of no SEH handler is true), the
+launcher's size budget and its manifest.
 
 Usage: image_test.py BUILD_DIR i686|x86_64
 """
+import re
 import sys
 
 import pefile
@@ -21,6 +23,19 @@ WIDTHS = {
     "i686": (pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"], pefile.OPTIONAL_HEADER_MAGIC_PE),
     "x86_64": (pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"], pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS),
 }
+# What every program's header must promise; at 32 bits also NO_SEH (at 64
+# bits exceptions unwind through .pdata tables and the flag means nothing).
+FLAGS = {"DYNAMIC_BASE", "NX_COMPAT", "TERMINAL_SERVER_AWARE"}
+WIDTH_FLAGS = {"i686": {"NO_SEH"}, "x86_64": set()}
+# An SEH handler in the image is registered by writing the head of the
+# thread's handler chain, fs:[0], or is one of msvcrt's frame handlers, or is
+# listed for SafeSEH (.sxdata, the load configuration's handler table).
+SEH_HANDLER_IMPORT = re.compile(rb"_except_handler|CxxFrameHandler|_EH_prolog|C_specific_handler")
+# fs: prefix, then a store to the absolute address 0: mov fs:[0],eax;
+# mov/xchg fs:[0],reg; pop fs:[0]; mov fs:[0],imm32.
+FS_ZERO_STORE = re.compile(rb"\x64(?:\xa3|[\x89\x87][\x05\x0d\x15\x1d\x25\x2d\x35\x3d]|\x8f\x05|\xc7\x05)"
+                           rb"\x00\x00\x00\x00", re.DOTALL)
+SCN = pefile.SECTION_CHARACTERISTICS
 GUI = pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"]
 CONSOLE = pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_CUI"]
 
@@ -50,7 +65,53 @@ def manifest(image):
     return ""
 
 
-def check_program(path, width, subsystem):
+def section_name(section):
+    return section.Name.rstrip(b"\0").decode("ascii", "replace")
+
+
+def check_flags(name, image, width):
+    wanted = FLAGS | WIDTH_FLAGS[width]
+    missing = {flag for flag in wanted if not image.OPTIONAL_HEADER.DllCharacteristics
+               & pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_" + flag]}
+    check(f"{name} is marked {', '.join(sorted(wanted))}", not missing, "missing " + ", ".join(sorted(missing)))
+
+
+def check_no_writable_code(name, image):
+    both = SCN["IMAGE_SCN_MEM_WRITE"] | SCN["IMAGE_SCN_MEM_EXECUTE"]
+    strays = [section_name(s) for s in image.sections if s.Characteristics & both == both]
+    check(f"{name} has no section both writable and executable", not strays, ", ".join(strays))
+
+
+def check_relocations(name, image):
+    stripped = image.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"]
+    blocks = getattr(image, "DIRECTORY_ENTRY_BASERELOC", [])
+    has_section = any(section_name(s) == ".reloc" for s in image.sections)
+    check(f"{name} keeps its relocations", has_section and blocks and not stripped,
+          f".reloc section {has_section}, {len(blocks)} relocation blocks, relocations stripped {bool(stripped)}")
+
+
+def check_manifest(name, image, required):
+    text = manifest(image)
+    if text or required:
+        check(f"{name} asks to run as its invoker", 'level="asInvoker"' in text, text[:200] or "no manifest")
+
+
+def check_no_seh_handler(name, image):
+    """The truth of NO_SEH: nothing in the image registers an SEH handler."""
+    found = [imported.name.decode("ascii", "replace") for entry in getattr(image, "DIRECTORY_ENTRY_IMPORT", [])
+             for imported in entry.imports if imported.name and SEH_HANDLER_IMPORT.search(imported.name)]
+    found += [".sxdata section" for s in image.sections if section_name(s) == ".sxdata"]
+    load_config = getattr(image, "DIRECTORY_ENTRY_LOAD_CONFIG", None)
+    if load_config and getattr(load_config.struct, "SEHandlerCount", 0):
+        found.append(f"SafeSEH table of {load_config.struct.SEHandlerCount}")
+    for section in image.sections:
+        if section.Characteristics & SCN["IMAGE_SCN_MEM_EXECUTE"]:
+            found += [f"store to fs:[0] at {section.VirtualAddress + match.start():#x}"
+                      for match in FS_ZERO_STORE.finditer(section.get_data())]
+    check(f"{name} registers no SEH handler", not found, ", ".join(found))
+
+
+def check_program(path, width, subsystem, manifest_required=False):
     name = path.rsplit("/", 1)[-1]
     image = pefile.PE(path, fast_load=False)
     machine, magic = WIDTHS[width]
@@ -60,19 +121,23 @@ def check_program(path, width, subsystem):
           str(image.OPTIONAL_HEADER.Subsystem))
     strays = imports(image) - SYSTEM_DLLS
     check(f"{name} imports system DLLs only", not strays, ", ".join(sorted(strays)))
+    check_flags(name, image, width)
+    check_no_writable_code(name, image)
+    check_relocations(name, image)
+    check_manifest(name, image, manifest_required)
+    if "NO_SEH" in WIDTH_FLAGS[width]:
+        check_no_seh_handler(name, image)
     return image
 
 
 def main(build, width):
     launcher_path = f"{build}/launch_flow/channel_launcher.exe"
-    launcher = check_program(launcher_path, width, GUI)
+    launcher = check_program(launcher_path, width, GUI, manifest_required=True)
     check("channel_launcher.exe imports KERNEL32 and msvcrt alone", imports(launcher) == LAUNCHER_IMPORTS,
           ", ".join(sorted(imports(launcher))))
     size = len(launcher.__data__)
     check(f"channel_launcher.exe ({size} bytes) stays within {LAUNCHER_BUDGET} bytes", size <= LAUNCHER_BUDGET,
           "scripts/size-by-component.sh tells where the bytes go")
-    check("channel_launcher.exe asks to run as its invoker", 'level="asInvoker"' in manifest(launcher),
-          manifest(launcher)[:200] or "no manifest")
     for tool in ("channel_stamp", "channel_record"):
         check_program(f"{build}/tools/{tool}.exe", width, CONSOLE)
     print(f"{len(failures)} checks failed" if failures else "all checks passed")
