@@ -29,7 +29,7 @@ void launchInstalledHall(const HallLaunchPlatform& platform, const std::u16strin
 // current directory, where anyone may have put a program of that name.
 void startSoftwareManager(const HallLaunchPlatform& platform) {
   const std::u16string managerDirectory = managerDirectoryFromUninstallValue(platform.readUninstallValue());
-  if (!isFullyQualifiedPath(managerDirectory)) return;
+  if (managerDirectory.empty()) return;
   const std::u16string manager = platform.combinePath(managerDirectory, kSoftwareManagerName);
   if (!isFullyQualifiedPath(manager)) return;
   platform.startProcess(buildCommandLine(manager, kSoftwareManagerArguments));
@@ -97,6 +97,13 @@ std::u16string buildCommandLine(std::u16string_view executablePath, std::u16stri
 }
 
 std::u16string managerDirectoryFromUninstallValue(std::u16string_view uninstallValue) {
-  if (uninstallValue.starts_with(u'"')) uninstallValue.remove_prefix(1);
-  return containingDirectory(uninstallValue);
+  std::u16string_view uninstaller = uninstallValue;
+  if (uninstaller.starts_with(u'"')) {
+    uninstaller.remove_prefix(1);
+    uninstaller = uninstaller.substr(0, uninstaller.find(u'"'));  // no closing quote: to the end
+  }
+  std::u16string directory = containingDirectory(uninstaller);
+  // A quote left in the directory would end the path early in the command line.
+  if (directory.find(u'"') != directory.npos || !isFullyQualifiedPath(directory)) return {};
+  return directory;
 }

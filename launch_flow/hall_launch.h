@@ -75,8 +75,11 @@ std::u16string hallStartParameter(int32_t appId);
 // quotes when it contains a space (U+0020). Nothing inside the path is escaped.
 std::u16string buildCommandLine(std::u16string_view executablePath, std::u16string_view arguments);
 
-// The PC manager's directory from its uninstall command: one opening double
-// quote is dropped, then the directory of what remains (see containingDirectory).
-// "\"C:\Program Files\Halvex\Uninst.exe\"" and C:\Halvex\Uninst.exe give
-// C:\Program Files\Halvex\ and C:\Halvex\; an empty value gives an empty text.
+// The PC manager's directory from its uninstall command: a quoted command ends
+// at its closing quote (what follows are the uninstaller's arguments), an
+// unquoted one is taken whole; the directory is that of the uninstaller (see
+// containingDirectory). "\"C:\Program Files\Halvex\Uninst.exe\" /S" and
+// C:\Halvex\Uninst.exe give C:\Program Files\Halvex\ and C:\Halvex\. Empty when
+// there is no usable directory: an empty value, a bare name such as
+// "MsiExec.exe /X{...}", a directory that is not fully qualified or holds a quote.
 std::u16string managerDirectoryFromUninstallValue(std::u16string_view uninstallValue);

@@ -270,13 +270,23 @@ class ThroughSoftwareManager : public HallLaunchE2E {
   std::wstring hall_;
 };
 
+// A quoted uninstaller, alone or with arguments that hold quotes and
+// backslashes of their own: the manager's folder is the uninstaller's, up to
+// the closing quote.
 TEST_F(ThroughSoftwareManager, QuotedUninstallValueStartsTheManagerInItsDirectory) {
   const std::wstring manager = root_ + L"Halvex \u7ba1\u5bb6";
   placeStandIn(L"HalvexSoftMgr.exe", manager);
-  setRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue, L"\"" + manager + L"\\Uninst.exe\"");
-  const StandInStart started = runAndExpectManagerThenHall(2001, L"ludora://ENTERAPP APPID:2001");
-  EXPECT_EQ(started.commandLine, L"\"" + manager + L"\\HalvexSoftMgr.exe\"" + kManagerArguments);
-  EXPECT_EQ(started.directory, manager);
+  for (const std::wstring& arguments : {std::wstring(), L" /S /log=\"" + root_ + L"Temp\\u.log\""}) {
+    SCOPED_TRACE(printableLine(arguments));
+    deleteRegistryValue(HKEY_CURRENT_USER, kHallKey, kHallValue);
+    setRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue,
+                      L"\"" + manager + L"\\Uninst.exe\"" + arguments);
+    const StandInStart started = runAndExpectManagerThenHall(2001, L"ludora://ENTERAPP APPID:2001");
+    EXPECT_EQ(started.commandLine, L"\"" + manager + L"\\HalvexSoftMgr.exe\"" + kManagerArguments);
+    EXPECT_EQ(started.directory, manager);
+    endStandIns();
+    DeleteFileW(log_.c_str());
+  }
 }
 
 TEST_F(ThroughSoftwareManager, UnquotedUninstallValueKeepsItsDriveLetter) {

@@ -257,8 +257,9 @@ TEST(HallLaunchNotInstalled, SoftwareManagerChannelEndsWhenTheWaitRunsOut) {
 // relative name would be searched for beside the launcher and in the current
 // directory); the wait and the hall start after it run as ever.
 TEST(HallLaunchNotInstalled, NoManagerStartWithoutAFullyQualifiedDirectory) {
-  for (const char16_t* value : {u"", u"\"\"", u"Uninst.exe", u"\"Uninst.exe\"", u"Halvex\\Uninst.exe",
-                                u"\\Halvex\\Uninst.exe", u"C:Halvex\\Uninst.exe", u"\"..\\Uninst.exe\""}) {
+  for (const char16_t* value :
+       {u"", u"\"\"", u"Uninst.exe", u"\"Uninst.exe\"", u"Halvex\\Uninst.exe", u"\\Halvex\\Uninst.exe",
+        u"C:Halvex\\Uninst.exe", u"\"..\\Uninst.exe\" /S", u"MsiExec.exe /X{6A1D2C3B-0F4E-4C5D-9E8F-7A6B5C4D3E2F}"}) {
     SCOPED_TRACE(std::string(value, value + std::char_traits<char16_t>::length(value)));
     FakePlatform fake = managedChannel(2);
     fake.uninstallValue = value;
@@ -334,18 +335,32 @@ TEST(BuildCommandLine, QuotesAPathWithASpaceOnly) {
   EXPECT_EQ(buildCommandLine(u"a b", u""), u"\"a b\" ");
 }
 
+// An empty result: no directory the manager may be started from.
 TEST(ManagerDirectory, FromQuotedUnquotedEmptyAndOddUninstallValues) {
   const TextCase cases[] = {
+      // Quoted: the uninstaller's path ends at the closing quote, whatever follows.
       {u"\"C:\\Program Files\\Halvex\\Uninst.exe\"", u"C:\\Program Files\\Halvex\\"},
       {u"\"C:\\Program Files\\Halvex\\Uninst.exe\" /S", u"C:\\Program Files\\Halvex\\"},
-      {u"C:\\Halvex\\Uninst.exe", u"C:\\Halvex\\"},  // the drive letter stays
+      {u"\"C:\\Program Files\\Halvex\\Uninst.exe\" /log=\"C:\\Temp\\u.log\"", u"C:\\Program Files\\Halvex\\"},
+      {u"\"\\\\server\\share\\Halvex\\Uninst.exe\" /S /D=\"E:\\x\\\"", u"\\\\server\\share\\Halvex\\"},
       {u"\"C:\\Uninst.exe\"", u"C:\\"},
+      {u"\"C:\\Halvex\\Uninst.exe", u"C:\\Halvex\\"},  // no closing quote: to the end
+      // Unquoted: the whole value; the drive letter stays.
+      {u"C:\\Halvex\\Uninst.exe", u"C:\\Halvex\\"},
+      {u"C:\\Halvex\\Uninst.exe /S", u"C:\\Halvex\\"},
+      // Refused: nothing, a bare name, not fully qualified, or a quote in the directory.
       {u"", u""},
       {u"\"", u""},
       {u"\"\"", u""},
       {u"x", u""},
-      // Three leading backslashes stay as they are.
-      {u"\\\\\\server\\share\\Halvex\\Uninst.exe", u"\\\\\\server\\share\\Halvex\\"},
+      {u"MsiExec.exe /X{6A1D2C3B-0F4E-4C5D-9E8F-7A6B5C4D3E2F}", u""},
+      {u"\"Uninst.exe\" /S", u""},
+      {u"\"Halvex\\Uninst.exe\" /log=\"C:\\Temp\\u.log\"", u""},
+      {u"C:Halvex\\Uninst.exe", u""},
+      {u"C:\\Hal\"vex\\Uninst.exe", u""},
+      {u"C:\\Halvex\\Uninst.exe\" /log=\"C:\\Temp\\u.log", u""},
+      {u"\"\"C:\\Halvex\\Uninst.exe\"\"", u""},
+      {u"\\\\\\server\\share\\Halvex\\Uninst.exe", u""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(managerDirectoryFromUninstallValue(c.input), c.expected) << printable(c.input);
