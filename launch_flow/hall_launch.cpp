@@ -6,6 +6,16 @@
 
 namespace {
 
+// The hall directory from the registry, when it names one place. A relative
+// one ("Hall\", "..\x", "C:Hall", "\Hall") would be resolved against the
+// current folder, the one the copy was run from: it counts as no hall.
+std::u16string readHallDirectory(const HallLaunchPlatform& platform) {
+  std::u16string directory = platform.readHallDirectory();
+  if (directory.empty() || isFullyQualifiedPath(directory)) return directory;
+  platform.trace(kHallDirectoryIgnoredTrace);
+  return {};
+}
+
 // "ludora.exe" in `hallDirectory`; empty when there is no directory (a bare
 // name would find whatever ludora.exe lies in the current directory) or the
 // path cannot be formed (too long). An empty path names nothing to start.
@@ -41,7 +51,7 @@ void startSoftwareManager(const HallLaunchPlatform& platform) {
 void launchThroughSoftwareManager(const HallLaunchPlatform& platform, int32_t appId) {
   startSoftwareManager(platform);
   if (!waitForHallWindow(platform)) return;
-  const std::u16string hallExecutable = hallExecutablePath(platform, platform.readHallDirectory());
+  const std::u16string hallExecutable = hallExecutablePath(platform, readHallDirectory(platform));
   if (hallExecutable.empty()) return;
   platform.shellStart(hallExecutable, hallStartParameter(appId));
 }
@@ -60,7 +70,7 @@ void launchWithoutHall(const HallLaunchPlatform& platform, int32_t channelId, in
 }  // namespace
 
 void runHallLaunch(const HallLaunchPlatform& platform, int32_t channelId, int32_t appId) {
-  const std::u16string hallDirectory = platform.readHallDirectory();
+  const std::u16string hallDirectory = readHallDirectory(platform);
   const std::u16string hallExecutable = hallExecutablePath(platform, hallDirectory);
   if (!hallExecutable.empty() && platform.fileExists(hallExecutable)) {
     launchInstalledHall(platform, hallDirectory, hallExecutable, channelId, appId);

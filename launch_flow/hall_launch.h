@@ -25,6 +25,7 @@ inline constexpr std::u16string_view kPollLinePrefix = u"1234567";
 inline constexpr std::u16string_view kNoHallSeparatorLine = u"-------------------------\r\n";
 inline constexpr int32_t kWaitPolls = 120;  // the last poll only ends the wait; those before it look
 inline constexpr uint32_t kPollPauseMilliseconds = 1000;
+inline constexpr std::u16string_view kHallDirectoryIgnoredTrace = u"Hall directory ignored: not a full path\r\n";
 
 // The operations the sequence needs from the platform. Every member must be
 // set. None reports a failure: a read that finds nothing gives an empty text,
@@ -57,9 +58,11 @@ struct HallLaunchPlatform {
 // application `appId`. It ends at one of five points (installed: wait ran out,
 // or second start made; not installed: message box closed, wait ran out, or
 // hall started) and never reports a failure. An empty hall directory counts as
-// no hall: nothing is looked for, or started, by the bare executable name. The
-// software manager is started only from a fully qualified directory (see
-// isFullyQualifiedPath); without one the wait for the hall runs all the same.
+// no hall: nothing is looked for, or started, by the bare executable name; so
+// does one that is not fully qualified (see isFullyQualifiedPath), with the
+// trace line kHallDirectoryIgnoredTrace. The software manager is started only
+// from a fully qualified directory; without one the wait for the hall runs all
+// the same.
 void runHallLaunch(const HallLaunchPlatform& platform, int32_t channelId, int32_t appId);
 
 // Polls for the hall's main window: poll n writes "1234567<n>\r\n", polls 1 to

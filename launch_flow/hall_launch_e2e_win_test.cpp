@@ -220,18 +220,24 @@ TEST_F(HallLaunchE2E, WithoutTheHallOtherChannelsAskForTheDownloadAndStartNothin
   EXPECT_TRUE(starts().empty());
 }
 
-// No hall directory in the registry (no value, or an empty one) is no hall,
+// No hall directory in the registry (no value, an empty one, or one that is
+// not a full path and would be found from the current folder) is no hall,
 // even when the launcher's working directory holds a ludora.exe that a bare
-// name would find: nothing is recorded there and nothing is started.
+// name or that relative path would find: nothing is recorded there and
+// nothing is started; a relative value is named in the trace.
 TEST_F(HallLaunchE2E, WithoutAHallDirectoryALudoraInTheWorkingDirectoryIsNotTheHall) {
   placeStandIn(L"ludora.exe", workingDirectory_);
-  for (bool emptyValue : {false, true}) {
-    SCOPED_TRACE(emptyValue ? "empty value" : "no value");
-    if (emptyValue) setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, L"");
+  placeStandIn(L"ludora.exe", workingDirectory_ + L"\\Hall");
+  for (const wchar_t* value : {static_cast<const wchar_t*>(nullptr), L"", L"Hall\\"}) {
+    SCOPED_TRACE(value ? printableLine(value) : "no value");
+    if (value) setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, value);
+    TraceLines expected = downloadBoxLines(1234);
+    if (value && *value) expected.insert(expected.begin() + 1, L"Hall directory ignored: not a full path\r\n");
     const TraceLines lines = runToTheDownloadBox(stampedLauncher(1234, 2001), workingDirectory_);
-    EXPECT_EQ(lines, downloadBoxLines(1234)) << shown(lines);
+    EXPECT_EQ(lines, expected) << shown(lines);
   }
   EXPECT_FALSE(pathExists(workingDirectory_ + L"\\config"));
+  EXPECT_FALSE(pathExists(workingDirectory_ + L"\\Hall\\config"));
   Sleep(500);
   EXPECT_TRUE(starts().empty());
 }

@@ -304,6 +304,30 @@ TEST(HallLaunchNotInstalled, EmptyHallDirectoryIsNoHallEvenWithLudoraInTheCurren
   EXPECT_EQ(foldWaits(managed.events), concat({kManagerStartEvents, {windowInPoll(1), u"readHall"}}));
 }
 
+// A hall directory that is not fully qualified would be resolved against the
+// current folder: the run is that of an empty directory, with one line saying
+// why after each read, and no record is written. Both channels, both reads.
+TEST(HallLaunchNotInstalled, RelativeHallDirectoryIsNoHall) {
+  const auto run = [](std::u16string_view directory, int32_t channelId) {
+    FakePlatform fake = managedChannel(1);
+    fake.hallDirectories = {std::u16string(directory), std::u16string(directory)};
+    fake.existingFile = std::u16string(directory) + u"\\ludora.exe";
+    runHallLaunch(fake.platform(), channelId, 2001);
+    return fake.events;
+  };
+  for (const char16_t* directory : {u"Hall\\", u"..\\x", u"C:Hall", u"\\Hall", u".", u"/Hall"}) {
+    for (int32_t channelId : {5, kSoftwareManagerChannel}) {
+      SCOPED_TRACE(printable(directory));
+      Events expected;
+      for (const std::u16string& event : run(u"", channelId)) {
+        expected.push_back(event);
+        if (event == u"readHall") expected.push_back(u"trace Hall directory ignored: not a full path\r\n");
+      }
+      EXPECT_EQ(run(directory, channelId), expected);
+    }
+  }
+}
+
 TEST(HallStartParameter, AppendsTheApplicationNumberWhenNonZero) {
   EXPECT_EQ(hallStartParameter(0), u"ludora://ENTERAPP");
   EXPECT_EQ(hallStartParameter(2001), u"ludora://ENTERAPP APPID:2001");
