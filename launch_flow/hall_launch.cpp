@@ -24,13 +24,19 @@ std::u16string hallExecutablePath(const HallLaunchPlatform& platform, const std:
   return platform.combinePath(hallDirectory, kHallExecutableName);
 }
 
+// The hall starts where the install-channel step left the launcher: in the
+// hall's cache folder when the step made it current. Otherwise the current
+// folder is still the one the copy was run from, and the hall gets its own.
 void launchInstalledHall(const HallLaunchPlatform& platform, const std::u16string& hallDirectory,
                          const std::u16string& hallExecutable, int32_t channelId, int32_t appId) {
+  const std::u16string runFrom = platform.currentDirectory();
   platform.recordInstallChannel(hallDirectory, channelId);
   platform.trace(kChannelRecordedTrace);  // whether or not the step wrote the file
-  platform.shellStart(hallExecutable, std::u16string(kHallStartParameter));
+  const std::u16string current = platform.currentDirectory();
+  const std::u16string& workingDirectory = current != runFrom ? current : hallDirectory;
+  platform.shellStart(hallExecutable, std::u16string(kHallStartParameter), workingDirectory);
   if (!waitForHallWindow(platform)) return;
-  platform.shellStart(hallExecutable, hallStartParameter(appId));
+  platform.shellStart(hallExecutable, hallStartParameter(appId), workingDirectory);
 }
 
 // Starts the software manager from the directory its uninstall value names.
@@ -48,12 +54,14 @@ void startSoftwareManager(const HallLaunchPlatform& platform) {
 // The software manager may install the hall meanwhile, so the hall directory
 // is read afresh once its window has shown up. The wait runs even when no
 // manager was started: the user may be installing the hall another way.
+// Nothing here changes the current folder, so the hall starts in its own.
 void launchThroughSoftwareManager(const HallLaunchPlatform& platform, int32_t appId) {
   startSoftwareManager(platform);
   if (!waitForHallWindow(platform)) return;
-  const std::u16string hallExecutable = hallExecutablePath(platform, readHallDirectory(platform));
+  const std::u16string hallDirectory = readHallDirectory(platform);
+  const std::u16string hallExecutable = hallExecutablePath(platform, hallDirectory);
   if (hallExecutable.empty()) return;
-  platform.shellStart(hallExecutable, hallStartParameter(appId));
+  platform.shellStart(hallExecutable, hallStartParameter(appId), hallDirectory);
 }
 
 void launchWithoutHall(const HallLaunchPlatform& platform, int32_t channelId, int32_t appId) {

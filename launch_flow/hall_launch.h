@@ -39,8 +39,13 @@ struct HallLaunchPlatform {
   // The install-channel step for the hall in `hallDirectory`: records
   // `channelId` in the hall's install-channel file when due.
   std::function<void(const std::u16string& hallDirectory, int32_t channelId)> recordInstallChannel;
-  // Shell "open" of `file` with `parameters`, no working directory, shown normally.
-  std::function<void(const std::u16string& file, const std::u16string& parameters)> shellStart;
+  // The launcher's current directory; empty when it cannot be read.
+  std::function<std::u16string()> currentDirectory;
+  // Shell "open" of `file` with `parameters` in `workingDirectory` (empty: the
+  // launcher's current directory), shown normally.
+  std::function<void(const std::u16string& file, const std::u16string& parameters,
+                     const std::u16string& workingDirectory)>
+      shellStart;
   // One look over the top-level windows: true when the hall's main window is there.
   std::function<bool()> hallWindowShown;
   std::function<void(uint32_t milliseconds)> sleep;
@@ -60,9 +65,11 @@ struct HallLaunchPlatform {
 // hall started) and never reports a failure. An empty hall directory counts as
 // no hall: nothing is looked for, or started, by the bare executable name; so
 // does one that is not fully qualified (see isFullyQualifiedPath), with the
-// trace line kHallDirectoryIgnoredTrace. The software manager is started only
-// from a fully qualified directory; without one the wait for the hall runs all
-// the same.
+// trace line kHallDirectoryIgnoredTrace. The hall starts in the folder the
+// install-channel step made current (the hall's cache folder), else in its own
+// folder, never in the one the copy was run from. The software manager is
+// started only from a fully qualified directory; without one the wait for the
+// hall runs all the same.
 void runHallLaunch(const HallLaunchPlatform& platform, int32_t channelId, int32_t appId);
 
 // Polls for the hall's main window: poll n writes "1234567<n>\r\n", polls 1 to

@@ -46,7 +46,8 @@ class HallLaunchE2E : public LauncherE2E {
 };
 
 // No hall cache: the install-channel step writes the file and traces its line,
-// then the sequence traces its own; the hall starts in the launcher's directory.
+// then the sequence traces its own; the hall starts in its own folder, not in
+// the one the copy was run from.
 TEST_F(HallLaunchE2E, InstalledHallWithItsWindowOpenIsStartedTwiceAfterOnePoll) {
   const std::wstring hall = makeHall();
   setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, hall);
@@ -69,8 +70,7 @@ TEST_F(HallLaunchE2E, InstalledHallWithItsWindowOpenIsStartedTwiceAfterOnePoll) 
     const std::vector<StandInStart> log = startsAfterWaiting(expectedStarts);
     ASSERT_EQ(log.size(), expectedStarts);
     expectHallStarts({log.end() - 2, log.end()},
-                     {hallCommand(hall, L"ludora://ENTERAPP"), hallCommand(hall, c.secondParameter)},
-                     workingDirectory_);
+                     {hallCommand(hall, L"ludora://ENTERAPP"), hallCommand(hall, c.secondParameter)}, hall);
   }
   EXPECT_TRUE(pathExists(hall + L"\\config\\original\\InsChannel.as"));
 }
@@ -268,7 +268,7 @@ class ThroughSoftwareManager : public HallLaunchE2E {
     if (log.size() != 2) return {};
     EXPECT_EQ(log[1].program, L"ludora");
     EXPECT_EQ(log[1].commandLine, hallCommand(hall_, parameter));
-    EXPECT_EQ(log[1].directory, workingDirectory_);
+    EXPECT_EQ(log[1].directory, hall_);  // its own folder, not the one the copy was run from
     EXPECT_EQ(log[0].program, L"HalvexSoftMgr");
     return log[0];
   }

@@ -25,6 +25,8 @@ struct FakePlatform {
   std::deque<std::u16string> hallDirectories;  // one per read; empty text once they run out
   std::u16string existingFile;
   std::u16string uninstallValue;
+  std::u16string currentDirectory = u"C:\\Users\\u\\Downloads";  // where the copy was run from
+  std::u16string currentAfterRecord;  // the folder the record step makes current; empty: none
   int windowAtLook = 0;  // the look that finds the hall window; 0: none does
   bool combineFails = false;
   int looks = 0;
@@ -53,9 +55,12 @@ struct FakePlatform {
     };
     p.recordInstallChannel = [this](const std::u16string& directory, int32_t channelId) {
       events.push_back(u"record " + directory + u"|" + ascii(std::to_string(channelId)));
+      if (!currentAfterRecord.empty()) currentDirectory = currentAfterRecord;
     };
-    p.shellStart = [this](const std::u16string& file, const std::u16string& parameters) {
-      events.push_back(u"shell " + file + u"|" + parameters);
+    p.currentDirectory = [this] { return currentDirectory; };
+    p.shellStart = [this](const std::u16string& file, const std::u16string& parameters,
+                          const std::u16string& workingDirectory) {
+      events.push_back(u"shell " + file + u"|" + parameters + u" in " + workingDirectory);
     };
     p.hallWindowShown = [this] {
       events.push_back(u"look");
@@ -139,13 +144,18 @@ FakePlatform installedHall(int windowAtLook) {
   return fake;
 }
 
+// A start of the installed hall with `parameter`, in the hall's own folder.
+std::u16string installedHallStart(std::u16string_view parameter) {
+  return u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|" + std::u16string(parameter) + u" in D:\\Games\\Ludora\\Hall";
+}
+
 const Events kInstalledStart = {
     u"readHall",
     u"combine D:\\Games\\Ludora\\Hall|ludora.exe",
     u"exists D:\\Games\\Ludora\\Hall\\ludora.exe",
     u"record D:\\Games\\Ludora\\Hall|5",
     kRecorded,
-    u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP",
+    installedHallStart(u"ludora://ENTERAPP"),
 };
 
 TEST(HallLaunchInstalled, RecordsStartsWaitsAndStartsAgainWithTheApplication) {
@@ -155,7 +165,7 @@ TEST(HallLaunchInstalled, RecordsStartsWaitsAndStartsAgainWithTheApplication) {
     runHallLaunch(fake.platform(), 5, 2001);
     EXPECT_EQ(foldWaits(fake.events),
               concat({kInstalledStart,
-                      {windowInPoll(k), u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP APPID:2001"}}));
+                      {windowInPoll(k), installedHallStart(u"ludora://ENTERAPP APPID:2001")}}));
   }
 }
 
@@ -183,7 +193,7 @@ TEST(HallLaunchInstalled, RecordsTheChannelOfTheMergedSettings) {
     runHallLaunch(fake.platform(), settings.channelId, settings.appId);
     ASSERT_GE(fake.events.size(), 4u);
     EXPECT_EQ(fake.events[3], c.recorded);
-    EXPECT_EQ(fake.events.back(), u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|" + c.secondStart);
+    EXPECT_EQ(fake.events.back(), installedHallStart(c.secondStart));
   }
 }
 
@@ -194,10 +204,38 @@ TEST(HallLaunchInstalled, EndsWithoutSecondStartWhenTheWaitRunsOut) {
   EXPECT_EQ(fake.looks, kWaitPolls - 1);
 }
 
+// Both starts go to the folder the record step made current (the hall's
+// cache folder); while the current folder is still the one the copy was run
+// from, to the hall's own folder instead.
+TEST(HallLaunchInstalled, HallStartsInTheFolderTheRecordStepMadeCurrentElseInItsOwn) {
+  const struct {
+    std::u16string_view runFrom;
+    std::u16string_view afterRecord;
+    std::u16string_view hallStartsIn;
+  } cases[] = {
+      {u"C:\\Users\\u\\Downloads", u"", u"D:\\Games\\Ludora\\Hall"},
+      {u"C:\\Users\\u\\Downloads", u"D:\\Games\\Ludora\\xwv_cache\\GPUCache",
+       u"D:\\Games\\Ludora\\xwv_cache\\GPUCache"},
+      {u"", u"", u"D:\\Games\\Ludora\\Hall"},  // unreadable throughout
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(printable(c.afterRecord));
+    FakePlatform fake = installedHall(1);
+    fake.currentDirectory = c.runFrom;
+    fake.currentAfterRecord = c.afterRecord;
+    runHallLaunch(fake.platform(), 5, 3);
+    const std::u16string hall = u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|";
+    const std::u16string in = u" in " + std::u16string(c.hallStartsIn);
+    EXPECT_EQ(foldWaits(fake.events),
+              concat({{kInstalledStart.begin(), kInstalledStart.end() - 1},
+                      {hall + u"ludora://ENTERAPP" + in, windowInPoll(1), hall + u"ludora://ENTERAPP APPID:3" + in}}));
+  }
+}
+
 TEST(HallLaunchInstalled, ApplicationNumberZeroRepeatsTheFirstStart) {
   FakePlatform fake = installedHall(1);
   runHallLaunch(fake.platform(), 5, 0);
-  EXPECT_EQ(fake.events.back(), u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP");
+  EXPECT_EQ(fake.events.back(), installedHallStart(u"ludora://ENTERAPP"));
 }
 
 TEST(HallLaunchNotInstalled, OtherChannelsTraceAndAskForTheDownload) {
@@ -219,6 +257,11 @@ FakePlatform managedChannel(int windowAtLook) {
   fake.uninstallValue = u"\"C:\\Program Files\\Halvex\\Uninst.exe\"";
   fake.windowAtLook = windowAtLook;
   return fake;
+}
+
+// The hall's start after the manager's, with `parameter`, in the hall's own folder.
+std::u16string managedHallStart(std::u16string_view parameter) {
+  return u"shell E:\\Neu Hall\\ludora.exe|" + std::u16string(parameter) + u" in E:\\Neu Hall\\";
 }
 
 // The first read finds no hall directory: the not-installed branch, with no
@@ -243,7 +286,7 @@ TEST(HallLaunchNotInstalled, SoftwareManagerChannelStartsTheManagerThenTheHall) 
     runHallLaunch(fake.platform(), kSoftwareManagerChannel, -5);
     EXPECT_EQ(foldWaits(fake.events), concat({kManagerStartEvents,
                                               {windowInPoll(k), u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
-                                               u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:-5"}}));
+                                               managedHallStart(u"ludora://ENTERAPP APPID:-5")}}));
   }
 }
 
@@ -266,7 +309,7 @@ TEST(HallLaunchNotInstalled, NoManagerStartWithoutAFullyQualifiedDirectory) {
     runHallLaunch(fake.platform(), kSoftwareManagerChannel, 7);
     EXPECT_EQ(foldWaits(fake.events), concat({kUninstallReadEvents,
                                               {windowInPoll(2), u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
-                                               u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:7"}}));
+                                               managedHallStart(u"ludora://ENTERAPP APPID:7")}}));
   }
 }
 
