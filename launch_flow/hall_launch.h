@@ -25,6 +25,7 @@ inline constexpr std::u16string_view kPollLinePrefix = u"1234567";
 inline constexpr std::u16string_view kNoHallSeparatorLine = u"-------------------------\r\n";
 inline constexpr int32_t kWaitPolls = 120;  // the last poll only ends the wait; those before it look
 inline constexpr uint32_t kPollPauseMilliseconds = 1000;
+inline constexpr std::u16string_view kHallDirectoryIgnoredTrace = u"Hall directory ignored: not a full path\r\n";
 
 // The operations the sequence needs from the platform. Every member must be
 // set. None reports a failure: a read that finds nothing gives an empty text,
@@ -38,8 +39,13 @@ struct HallLaunchPlatform {
   // The install-channel step for the hall in `hallDirectory`: records
   // `channelId` in the hall's install-channel file when due.
   std::function<void(const std::u16string& hallDirectory, int32_t channelId)> recordInstallChannel;
-  // Shell "open" of `file` with `parameters`, no working directory, shown normally.
-  std::function<void(const std::u16string& file, const std::u16string& parameters)> shellStart;
+  // The launcher's current directory; empty when it cannot be read.
+  std::function<std::u16string()> currentDirectory;
+  // Shell "open" of `file` with `parameters` in `workingDirectory` (empty: the
+  // launcher's current directory), shown normally.
+  std::function<void(const std::u16string& file, const std::u16string& parameters,
+                     const std::u16string& workingDirectory)>
+      shellStart;
   // One look over the top-level windows: true when the hall's main window is there.
   std::function<bool()> hallWindowShown;
   std::function<void(uint32_t milliseconds)> sleep;
@@ -57,9 +63,13 @@ struct HallLaunchPlatform {
 // application `appId`. It ends at one of five points (installed: wait ran out,
 // or second start made; not installed: message box closed, wait ran out, or
 // hall started) and never reports a failure. An empty hall directory counts as
-// no hall: nothing is looked for, or started, by the bare executable name. The
-// software manager is started only from a fully qualified directory (see
-// isFullyQualifiedPath); without one the wait for the hall runs all the same.
+// no hall: nothing is looked for, or started, by the bare executable name; so
+// does one that is not fully qualified (see isFullyQualifiedPath), with the
+// trace line kHallDirectoryIgnoredTrace. The hall starts in the folder the
+// install-channel step made current (the hall's cache folder), else in its own
+// folder, never in the one the copy was run from. The software manager is
+// started only from a fully qualified directory; without one the wait for the
+// hall runs all the same.
 void runHallLaunch(const HallLaunchPlatform& platform, int32_t channelId, int32_t appId);
 
 // Polls for the hall's main window: poll n writes "1234567<n>\r\n", polls 1 to
@@ -75,8 +85,11 @@ std::u16string hallStartParameter(int32_t appId);
 // quotes when it contains a space (U+0020). Nothing inside the path is escaped.
 std::u16string buildCommandLine(std::u16string_view executablePath, std::u16string_view arguments);
 
-// The PC manager's directory from its uninstall command: one opening double
-// quote is dropped, then the directory of what remains (see containingDirectory).
-// "\"C:\Program Files\Halvex\Uninst.exe\"" and C:\Halvex\Uninst.exe give
-// C:\Program Files\Halvex\ and C:\Halvex\; an empty value gives an empty text.
+// The PC manager's directory from its uninstall command: a quoted command ends
+// at its closing quote (what follows are the uninstaller's arguments), an
+// unquoted one is taken whole; the directory is that of the uninstaller (see
+// containingDirectory). "\"C:\Program Files\Halvex\Uninst.exe\" /S" and
+// C:\Halvex\Uninst.exe give C:\Program Files\Halvex\ and C:\Halvex\. Empty when
+// there is no usable directory: an empty value, a bare name such as
+// "MsiExec.exe /X{...}", a directory that is not fully qualified or holds a quote.
 std::u16string managerDirectoryFromUninstallValue(std::u16string_view uninstallValue);

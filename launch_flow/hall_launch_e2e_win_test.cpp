@@ -46,7 +46,8 @@ class HallLaunchE2E : public LauncherE2E {
 };
 
 // No hall cache: the install-channel step writes the file and traces its line,
-// then the sequence traces its own; the hall starts in the launcher's directory.
+// then the sequence traces its own; the hall starts in its own folder, not in
+// the one the copy was run from.
 TEST_F(HallLaunchE2E, InstalledHallWithItsWindowOpenIsStartedTwiceAfterOnePoll) {
   const std::wstring hall = makeHall();
   setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, hall);
@@ -69,8 +70,7 @@ TEST_F(HallLaunchE2E, InstalledHallWithItsWindowOpenIsStartedTwiceAfterOnePoll) 
     const std::vector<StandInStart> log = startsAfterWaiting(expectedStarts);
     ASSERT_EQ(log.size(), expectedStarts);
     expectHallStarts({log.end() - 2, log.end()},
-                     {hallCommand(hall, L"ludora://ENTERAPP"), hallCommand(hall, c.secondParameter)},
-                     workingDirectory_);
+                     {hallCommand(hall, L"ludora://ENTERAPP"), hallCommand(hall, c.secondParameter)}, hall);
   }
   EXPECT_TRUE(pathExists(hall + L"\\config\\original\\InsChannel.as"));
 }
@@ -220,18 +220,24 @@ TEST_F(HallLaunchE2E, WithoutTheHallOtherChannelsAskForTheDownloadAndStartNothin
   EXPECT_TRUE(starts().empty());
 }
 
-// No hall directory in the registry (no value, or an empty one) is no hall,
+// No hall directory in the registry (no value, an empty one, or one that is
+// not a full path and would be found from the current folder) is no hall,
 // even when the launcher's working directory holds a ludora.exe that a bare
-// name would find: nothing is recorded there and nothing is started.
+// name or that relative path would find: nothing is recorded there and
+// nothing is started; a relative value is named in the trace.
 TEST_F(HallLaunchE2E, WithoutAHallDirectoryALudoraInTheWorkingDirectoryIsNotTheHall) {
   placeStandIn(L"ludora.exe", workingDirectory_);
-  for (bool emptyValue : {false, true}) {
-    SCOPED_TRACE(emptyValue ? "empty value" : "no value");
-    if (emptyValue) setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, L"");
+  placeStandIn(L"ludora.exe", workingDirectory_ + L"\\Hall");
+  for (const wchar_t* value : {static_cast<const wchar_t*>(nullptr), L"", L"Hall\\"}) {
+    SCOPED_TRACE(value ? printableLine(value) : "no value");
+    if (value) setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, value);
+    TraceLines expected = downloadBoxLines(1234);
+    if (value && *value) expected.insert(expected.begin() + 1, L"Hall directory ignored: not a full path\r\n");
     const TraceLines lines = runToTheDownloadBox(stampedLauncher(1234, 2001), workingDirectory_);
-    EXPECT_EQ(lines, downloadBoxLines(1234)) << shown(lines);
+    EXPECT_EQ(lines, expected) << shown(lines);
   }
   EXPECT_FALSE(pathExists(workingDirectory_ + L"\\config"));
+  EXPECT_FALSE(pathExists(workingDirectory_ + L"\\Hall\\config"));
   Sleep(500);
   EXPECT_TRUE(starts().empty());
 }
@@ -262,7 +268,7 @@ class ThroughSoftwareManager : public HallLaunchE2E {
     if (log.size() != 2) return {};
     EXPECT_EQ(log[1].program, L"ludora");
     EXPECT_EQ(log[1].commandLine, hallCommand(hall_, parameter));
-    EXPECT_EQ(log[1].directory, workingDirectory_);
+    EXPECT_EQ(log[1].directory, hall_);  // its own folder, not the one the copy was run from
     EXPECT_EQ(log[0].program, L"HalvexSoftMgr");
     return log[0];
   }
@@ -270,13 +276,23 @@ class ThroughSoftwareManager : public HallLaunchE2E {
   std::wstring hall_;
 };
 
+// A quoted uninstaller, alone or with arguments that hold quotes and
+// backslashes of their own: the manager's folder is the uninstaller's, up to
+// the closing quote.
 TEST_F(ThroughSoftwareManager, QuotedUninstallValueStartsTheManagerInItsDirectory) {
   const std::wstring manager = root_ + L"Halvex \u7ba1\u5bb6";
   placeStandIn(L"HalvexSoftMgr.exe", manager);
-  setRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue, L"\"" + manager + L"\\Uninst.exe\"");
-  const StandInStart started = runAndExpectManagerThenHall(2001, L"ludora://ENTERAPP APPID:2001");
-  EXPECT_EQ(started.commandLine, L"\"" + manager + L"\\HalvexSoftMgr.exe\"" + kManagerArguments);
-  EXPECT_EQ(started.directory, manager);
+  for (const std::wstring& arguments : {std::wstring(), L" /S /log=\"" + root_ + L"Temp\\u.log\""}) {
+    SCOPED_TRACE(printableLine(arguments));
+    deleteRegistryValue(HKEY_CURRENT_USER, kHallKey, kHallValue);
+    setRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, kUninstallValue,
+                      L"\"" + manager + L"\\Uninst.exe\"" + arguments);
+    const StandInStart started = runAndExpectManagerThenHall(2001, L"ludora://ENTERAPP APPID:2001");
+    EXPECT_EQ(started.commandLine, L"\"" + manager + L"\\HalvexSoftMgr.exe\"" + kManagerArguments);
+    EXPECT_EQ(started.directory, manager);
+    endStandIns();
+    DeleteFileW(log_.c_str());
+  }
 }
 
 TEST_F(ThroughSoftwareManager, UnquotedUninstallValueKeepsItsDriveLetter) {

@@ -25,6 +25,8 @@ struct FakePlatform {
   std::deque<std::u16string> hallDirectories;  // one per read; empty text once they run out
   std::u16string existingFile;
   std::u16string uninstallValue;
+  std::u16string currentDirectory = u"C:\\Users\\u\\Downloads";  // where the copy was run from
+  std::u16string currentAfterRecord;  // the folder the record step makes current; empty: none
   int windowAtLook = 0;  // the look that finds the hall window; 0: none does
   bool combineFails = false;
   int looks = 0;
@@ -53,9 +55,12 @@ struct FakePlatform {
     };
     p.recordInstallChannel = [this](const std::u16string& directory, int32_t channelId) {
       events.push_back(u"record " + directory + u"|" + ascii(std::to_string(channelId)));
+      if (!currentAfterRecord.empty()) currentDirectory = currentAfterRecord;
     };
-    p.shellStart = [this](const std::u16string& file, const std::u16string& parameters) {
-      events.push_back(u"shell " + file + u"|" + parameters);
+    p.currentDirectory = [this] { return currentDirectory; };
+    p.shellStart = [this](const std::u16string& file, const std::u16string& parameters,
+                          const std::u16string& workingDirectory) {
+      events.push_back(u"shell " + file + u"|" + parameters + u" in " + workingDirectory);
     };
     p.hallWindowShown = [this] {
       events.push_back(u"look");
@@ -139,13 +144,18 @@ FakePlatform installedHall(int windowAtLook) {
   return fake;
 }
 
+// A start of the installed hall with `parameter`, in the hall's own folder.
+std::u16string installedHallStart(std::u16string_view parameter) {
+  return u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|" + std::u16string(parameter) + u" in D:\\Games\\Ludora\\Hall";
+}
+
 const Events kInstalledStart = {
     u"readHall",
     u"combine D:\\Games\\Ludora\\Hall|ludora.exe",
     u"exists D:\\Games\\Ludora\\Hall\\ludora.exe",
     u"record D:\\Games\\Ludora\\Hall|5",
     kRecorded,
-    u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP",
+    installedHallStart(u"ludora://ENTERAPP"),
 };
 
 TEST(HallLaunchInstalled, RecordsStartsWaitsAndStartsAgainWithTheApplication) {
@@ -155,7 +165,7 @@ TEST(HallLaunchInstalled, RecordsStartsWaitsAndStartsAgainWithTheApplication) {
     runHallLaunch(fake.platform(), 5, 2001);
     EXPECT_EQ(foldWaits(fake.events),
               concat({kInstalledStart,
-                      {windowInPoll(k), u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP APPID:2001"}}));
+                      {windowInPoll(k), installedHallStart(u"ludora://ENTERAPP APPID:2001")}}));
   }
 }
 
@@ -183,7 +193,7 @@ TEST(HallLaunchInstalled, RecordsTheChannelOfTheMergedSettings) {
     runHallLaunch(fake.platform(), settings.channelId, settings.appId);
     ASSERT_GE(fake.events.size(), 4u);
     EXPECT_EQ(fake.events[3], c.recorded);
-    EXPECT_EQ(fake.events.back(), u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|" + c.secondStart);
+    EXPECT_EQ(fake.events.back(), installedHallStart(c.secondStart));
   }
 }
 
@@ -194,10 +204,38 @@ TEST(HallLaunchInstalled, EndsWithoutSecondStartWhenTheWaitRunsOut) {
   EXPECT_EQ(fake.looks, kWaitPolls - 1);
 }
 
+// Both starts go to the folder the record step made current (the hall's
+// cache folder); while the current folder is still the one the copy was run
+// from, to the hall's own folder instead.
+TEST(HallLaunchInstalled, HallStartsInTheFolderTheRecordStepMadeCurrentElseInItsOwn) {
+  const struct {
+    std::u16string_view runFrom;
+    std::u16string_view afterRecord;
+    std::u16string_view hallStartsIn;
+  } cases[] = {
+      {u"C:\\Users\\u\\Downloads", u"", u"D:\\Games\\Ludora\\Hall"},
+      {u"C:\\Users\\u\\Downloads", u"D:\\Games\\Ludora\\xwv_cache\\GPUCache",
+       u"D:\\Games\\Ludora\\xwv_cache\\GPUCache"},
+      {u"", u"", u"D:\\Games\\Ludora\\Hall"},  // unreadable throughout
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(printable(c.afterRecord));
+    FakePlatform fake = installedHall(1);
+    fake.currentDirectory = c.runFrom;
+    fake.currentAfterRecord = c.afterRecord;
+    runHallLaunch(fake.platform(), 5, 3);
+    const std::u16string hall = u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|";
+    const std::u16string in = u" in " + std::u16string(c.hallStartsIn);
+    EXPECT_EQ(foldWaits(fake.events),
+              concat({{kInstalledStart.begin(), kInstalledStart.end() - 1},
+                      {hall + u"ludora://ENTERAPP" + in, windowInPoll(1), hall + u"ludora://ENTERAPP APPID:3" + in}}));
+  }
+}
+
 TEST(HallLaunchInstalled, ApplicationNumberZeroRepeatsTheFirstStart) {
   FakePlatform fake = installedHall(1);
   runHallLaunch(fake.platform(), 5, 0);
-  EXPECT_EQ(fake.events.back(), u"shell D:\\Games\\Ludora\\Hall\\ludora.exe|ludora://ENTERAPP");
+  EXPECT_EQ(fake.events.back(), installedHallStart(u"ludora://ENTERAPP"));
 }
 
 TEST(HallLaunchNotInstalled, OtherChannelsTraceAndAskForTheDownload) {
@@ -219,6 +257,11 @@ FakePlatform managedChannel(int windowAtLook) {
   fake.uninstallValue = u"\"C:\\Program Files\\Halvex\\Uninst.exe\"";
   fake.windowAtLook = windowAtLook;
   return fake;
+}
+
+// The hall's start after the manager's, with `parameter`, in the hall's own folder.
+std::u16string managedHallStart(std::u16string_view parameter) {
+  return u"shell E:\\Neu Hall\\ludora.exe|" + std::u16string(parameter) + u" in E:\\Neu Hall\\";
 }
 
 // The first read finds no hall directory: the not-installed branch, with no
@@ -243,7 +286,7 @@ TEST(HallLaunchNotInstalled, SoftwareManagerChannelStartsTheManagerThenTheHall) 
     runHallLaunch(fake.platform(), kSoftwareManagerChannel, -5);
     EXPECT_EQ(foldWaits(fake.events), concat({kManagerStartEvents,
                                               {windowInPoll(k), u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
-                                               u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:-5"}}));
+                                               managedHallStart(u"ludora://ENTERAPP APPID:-5")}}));
   }
 }
 
@@ -257,15 +300,16 @@ TEST(HallLaunchNotInstalled, SoftwareManagerChannelEndsWhenTheWaitRunsOut) {
 // relative name would be searched for beside the launcher and in the current
 // directory); the wait and the hall start after it run as ever.
 TEST(HallLaunchNotInstalled, NoManagerStartWithoutAFullyQualifiedDirectory) {
-  for (const char16_t* value : {u"", u"\"\"", u"Uninst.exe", u"\"Uninst.exe\"", u"Halvex\\Uninst.exe",
-                                u"\\Halvex\\Uninst.exe", u"C:Halvex\\Uninst.exe", u"\"..\\Uninst.exe\""}) {
+  for (const char16_t* value :
+       {u"", u"\"\"", u"Uninst.exe", u"\"Uninst.exe\"", u"Halvex\\Uninst.exe", u"\\Halvex\\Uninst.exe",
+        u"C:Halvex\\Uninst.exe", u"\"..\\Uninst.exe\" /S", u"MsiExec.exe /X{6A1D2C3B-0F4E-4C5D-9E8F-7A6B5C4D3E2F}"}) {
     SCOPED_TRACE(std::string(value, value + std::char_traits<char16_t>::length(value)));
     FakePlatform fake = managedChannel(2);
     fake.uninstallValue = value;
     runHallLaunch(fake.platform(), kSoftwareManagerChannel, 7);
     EXPECT_EQ(foldWaits(fake.events), concat({kUninstallReadEvents,
                                               {windowInPoll(2), u"readHall", u"combine E:\\Neu Hall\\|ludora.exe",
-                                               u"shell E:\\Neu Hall\\ludora.exe|ludora://ENTERAPP APPID:7"}}));
+                                               managedHallStart(u"ludora://ENTERAPP APPID:7")}}));
   }
 }
 
@@ -303,6 +347,30 @@ TEST(HallLaunchNotInstalled, EmptyHallDirectoryIsNoHallEvenWithLudoraInTheCurren
   EXPECT_EQ(foldWaits(managed.events), concat({kManagerStartEvents, {windowInPoll(1), u"readHall"}}));
 }
 
+// A hall directory that is not fully qualified would be resolved against the
+// current folder: the run is that of an empty directory, with one line saying
+// why after each read, and no record is written. Both channels, both reads.
+TEST(HallLaunchNotInstalled, RelativeHallDirectoryIsNoHall) {
+  const auto run = [](std::u16string_view directory, int32_t channelId) {
+    FakePlatform fake = managedChannel(1);
+    fake.hallDirectories = {std::u16string(directory), std::u16string(directory)};
+    fake.existingFile = std::u16string(directory) + u"\\ludora.exe";
+    runHallLaunch(fake.platform(), channelId, 2001);
+    return fake.events;
+  };
+  for (const char16_t* directory : {u"Hall\\", u"..\\x", u"C:Hall", u"\\Hall", u".", u"/Hall"}) {
+    for (int32_t channelId : {5, kSoftwareManagerChannel}) {
+      SCOPED_TRACE(printable(directory));
+      Events expected;
+      for (const std::u16string& event : run(u"", channelId)) {
+        expected.push_back(event);
+        if (event == u"readHall") expected.push_back(u"trace Hall directory ignored: not a full path\r\n");
+      }
+      EXPECT_EQ(run(directory, channelId), expected);
+    }
+  }
+}
+
 TEST(HallStartParameter, AppendsTheApplicationNumberWhenNonZero) {
   EXPECT_EQ(hallStartParameter(0), u"ludora://ENTERAPP");
   EXPECT_EQ(hallStartParameter(2001), u"ludora://ENTERAPP APPID:2001");
@@ -334,18 +402,32 @@ TEST(BuildCommandLine, QuotesAPathWithASpaceOnly) {
   EXPECT_EQ(buildCommandLine(u"a b", u""), u"\"a b\" ");
 }
 
+// An empty result: no directory the manager may be started from.
 TEST(ManagerDirectory, FromQuotedUnquotedEmptyAndOddUninstallValues) {
   const TextCase cases[] = {
+      // Quoted: the uninstaller's path ends at the closing quote, whatever follows.
       {u"\"C:\\Program Files\\Halvex\\Uninst.exe\"", u"C:\\Program Files\\Halvex\\"},
       {u"\"C:\\Program Files\\Halvex\\Uninst.exe\" /S", u"C:\\Program Files\\Halvex\\"},
-      {u"C:\\Halvex\\Uninst.exe", u"C:\\Halvex\\"},  // the drive letter stays
+      {u"\"C:\\Program Files\\Halvex\\Uninst.exe\" /log=\"C:\\Temp\\u.log\"", u"C:\\Program Files\\Halvex\\"},
+      {u"\"\\\\server\\share\\Halvex\\Uninst.exe\" /S /D=\"E:\\x\\\"", u"\\\\server\\share\\Halvex\\"},
       {u"\"C:\\Uninst.exe\"", u"C:\\"},
+      {u"\"C:\\Halvex\\Uninst.exe", u"C:\\Halvex\\"},  // no closing quote: to the end
+      // Unquoted: the whole value; the drive letter stays.
+      {u"C:\\Halvex\\Uninst.exe", u"C:\\Halvex\\"},
+      {u"C:\\Halvex\\Uninst.exe /S", u"C:\\Halvex\\"},
+      // Refused: nothing, a bare name, not fully qualified, or a quote in the directory.
       {u"", u""},
       {u"\"", u""},
       {u"\"\"", u""},
       {u"x", u""},
-      // Three leading backslashes stay as they are.
-      {u"\\\\\\server\\share\\Halvex\\Uninst.exe", u"\\\\\\server\\share\\Halvex\\"},
+      {u"MsiExec.exe /X{6A1D2C3B-0F4E-4C5D-9E8F-7A6B5C4D3E2F}", u""},
+      {u"\"Uninst.exe\" /S", u""},
+      {u"\"Halvex\\Uninst.exe\" /log=\"C:\\Temp\\u.log\"", u""},
+      {u"C:Halvex\\Uninst.exe", u""},
+      {u"C:\\Hal\"vex\\Uninst.exe", u""},
+      {u"C:\\Halvex\\Uninst.exe\" /log=\"C:\\Temp\\u.log", u""},
+      {u"\"\"C:\\Halvex\\Uninst.exe\"\"", u""},
+      {u"\\\\\\server\\share\\Halvex\\Uninst.exe", u""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(managerDirectoryFromUninstallValue(c.input), c.expected) << printable(c.input);

@@ -45,8 +45,16 @@ HallLaunchPlatform windowsHallLaunchPlatform() {
   platform.recordInstallChannel = [](const std::u16string& hallDirectory, int32_t channelId) {
     recordInstallChannelIfDue(windowsInstallChannelPlatform(), hallDirectory, channelId);
   };
-  platform.shellStart = [](const std::u16string& file, const std::u16string& parameters) {
-    systemFunctions().ShellExecuteW(nullptr, L"open", as_wcstr(file), as_wcstr(parameters), nullptr, SW_SHOWNORMAL);
+  platform.currentDirectory = [] {
+    std::wstring directory(GetCurrentDirectoryW(0, nullptr), L'\0');
+    const DWORD length = GetCurrentDirectoryW(DWORD(directory.size()), directory.data());
+    directory.resize(length < directory.size() ? length : 0);  // changed meanwhile: unreadable
+    return fromWide(directory);
+  };
+  platform.shellStart = [](const std::u16string& file, const std::u16string& parameters,
+                           const std::u16string& workingDirectory) {
+    systemFunctions().ShellExecuteW(nullptr, L"open", as_wcstr(file), as_wcstr(parameters),
+                                    workingDirectory.empty() ? nullptr : as_wcstr(workingDirectory), SW_SHOWNORMAL);
   };
   platform.hallWindowShown = hallWindowShown;
   platform.sleep = [](uint32_t milliseconds) { Sleep(milliseconds); };

@@ -326,9 +326,10 @@ TEST_F(InstallChannelE2E, CacheFolderDecidesWhetherTheChannelIsRecorded) {
     prepareCache(hall, c.cache);
     const TraceLines lines = launch(hall, c.channelId);
     expectTrace(lines, c.channelId, c.recording);
-    // The check leaves the cache folder current, and the hall starts there.
+    // The check leaves the cache folder current, and the hall starts there;
+    // without one, in its own folder, not in the one the copy was run from.
     const bool cacheIsFolder = c.cache != Cache::Missing && c.cache != Cache::FileInItsPlace;
-    expectHallStarted(hall, cacheIsFolder ? hall.cache : hall.workingDirectory);
+    expectHallStarted(hall, cacheIsFolder ? hall.cache : hall.directory);
     if (c.recording == Recording::Written) {
       // A new file: UTF-8 with its mark, the install channel alone.
       expectRecord(hall, Utf8, channelOnlyText(c.channelId),
@@ -404,7 +405,7 @@ TEST_F(InstallChannelE2E, ExistingRecordFileIsRewrittenInItsEncodingAndEnciphere
     const std::string text = encodedText(c.encoding, hallRecordText(c.enciphered));
     writeFileAt(hall.record, c.enciphered ? encipher(text) : text, currentFileTime(), c.attributes);
     expectTrace(launch(hall, c.channelId), c.channelId, Recording::Written);
-    expectHallStarted(hall, hall.workingDirectory);
+    expectHallStarted(hall, hall.directory);
     expectRecord(hall, c.encoding, rewrittenHallRecordText(c.channelId), rewrittenHallRecordEntries(c.channelId));
     EXPECT_EQ(GetFileAttributesW(hall.record.c_str()) & kHiddenSystem, c.attributes & kHiddenSystem);
   }
@@ -459,7 +460,7 @@ TEST_F(InstallChannelE2E, RecordFileThatCannotBeReplacedIsLeftAsItWas) {
     makeRecordFolder(hall);
     c.prepare(hall, original);
     expectTrace(launch(hall, 1234), 1234, Recording::NotRecorded);
-    expectHallStarted(hall, hall.workingDirectory);
+    expectHallStarted(hall, hall.directory);
     EXPECT_EQ(folderNames(hall.recordFolder), std::vector<std::wstring>{L"InsChannel.as"}) << "a temporary file stayed";
     const DWORD attributes = GetFileAttributesW(hall.record.c_str());
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -495,7 +496,7 @@ TEST_F(InstallChannelE2E, RecordFileHeldOpenByAnotherProgram) {
     const TraceLines lines = launch(hall, 1234);
     holder.stop();
     expectTrace(lines, 1234, c.recorded ? Recording::Written : Recording::NotRecorded);
-    expectHallStarted(hall, hall.workingDirectory);
+    expectHallStarted(hall, hall.directory);
     if (c.recorded) {
       expectRecord(hall, Utf16Le, rewrittenHallRecordText(1234), rewrittenHallRecordEntries(1234));
     } else {
@@ -515,7 +516,7 @@ TEST_F(InstallChannelE2E, RecordPathBeyondThePathLimitIsNotRecorded) {
   ASSERT_LE((hall.directory + L"\\ludora.exe").size(), size_t(MAX_PATH - 1));
   ASSERT_GT(hall.record.size(), size_t(MAX_PATH - 1));
   expectTrace(launch(hall, 1234), 1234, Recording::NotRecorded);
-  expectHallStarted(hall, hall.workingDirectory);
+  expectHallStarted(hall, hall.directory);
   EXPECT_FALSE(pathExists(hall.directory + L"\\config"));
 }
 
