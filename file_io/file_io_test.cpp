@@ -149,32 +149,6 @@ TEST(ReplaceFile, AFolderThatRefusesNewFilesGetsTheFileRewrittenInPlace) {
   }
 }
 
-// What a replacement does once a step has failed for good.
-TEST(ReplaceFile, AHeldRenameOrARefusedCreateFallsBackToARewriteInPlace) {
-  FileOperations files;
-  files.isHeld = [](uint32_t error) { return error == kHeldError; };
-  files.isNoAccess = [](uint32_t error) { return error == kAccessDeniedError; };
-  const struct {
-    FileStatus failed;
-    AfterFailure next;
-  } cases[] = {
-      {{FileStage::Rename, kHeldError}, AfterFailure::RewriteInPlace},
-      {{FileStage::Rename, kWriteProtectError}, AfterFailure::GiveUp},
-      {{FileStage::Create, kHeldError}, AfterFailure::GiveUp},
-      {{FileStage::Create, kAccessDeniedError}, AfterFailure::RewriteInPlace},
-      {{FileStage::Refused, kAccessDeniedError}, AfterFailure::GiveUp},
-      {{FileStage::Write, kAccessDeniedError}, AfterFailure::GiveUp},
-      {{FileStage::Refused, kHeldError}, AfterFailure::GiveUp},
-      {{FileStage::Flush, kHeldError}, AfterFailure::GiveUp},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(fallBackAfter(c.failed, files), c.next) << fileStageName(c.failed.stage) << " " << c.failed.error;
-  files.isHeld = nullptr;
-  files.isNoAccess = nullptr;
-  EXPECT_EQ(fallBackAfter({FileStage::Rename, kHeldError}, files), AfterFailure::GiveUp) << "no word on holds";
-  EXPECT_EQ(fallBackAfter({FileStage::Create, kAccessDeniedError}, files), AfterFailure::GiveUp);
-}
-
 // A read that fails part-way, or a file that ends before its size, is no
 // whole file: the failed read's code, or 0 for the early end, and no bytes.
 TEST(ReadFile, AReadThatFailsOrEndsEarlyGivesNoBytes) {
