@@ -240,14 +240,12 @@ FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes
   }
   // close reports a write that the system put off and could not do.
   if (status.ok() && !file.close()) status = {FileStage::Write, static_cast<uint32_t>(errno)};
-  std::u16string name = status.ok() ? widePath(temporary) : std::u16string();
-  if (status.ok() && name.empty()) status = {FileStage::Convert, EILSEQ};
   if (!status.ok()) {
     file.close();
     ::unlink(temporary.c_str());
     return status;
   }
-  newFile = std::move(name);
+  newFile = widePath(temporary);  // the target's own UTF-8 and an ASCII suffix: converts back exactly
   return {};
 }
 
