@@ -31,7 +31,7 @@ constexpr const char* kOverview =
     "                         one stamped copy per manifest row\n"
     "  audit MANIFEST.csv --dir DIR [--template COPY]\n"
     "                         check a published folder against its manifest\n"
-    "'channel_stamp COMMAND --help' describes a command.\n"
+    "'channel_stamp COMMAND --help' describes a command; 'channel_stamp --version' tells the version.\n"
     "Exit codes: 0 done; 1..15 verify: the self-test code; 16 wrong arguments; 17 a file\n"
     "could not be read; 18 not a Windows executable; 19 signed copy refused; 20 invalid\n"
     "manifest (nothing written); 21 a file could not be written (the old one is unchanged);\n"

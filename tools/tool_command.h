@@ -43,8 +43,8 @@ struct ToolCommand {
              const FileOperations& files);
 };
 
-// Runs a tool: "--help", "-h" or "help [COMMAND]" print `overview` or the
-// command's help; "COMMAND ARGS..." runs the command, or prints its help when
+// Runs a tool: "--version" prints the tool's name and toolVersionText();
+// "--help", "-h" or "help [COMMAND]" print `overview` or the command's help; "COMMAND ARGS..." runs the command, or prints its help when
 // `asksForHelp(ARGS)`. A ToolError is told on `err` as "TOOL: message" and its
 // exit code returned; running out of memory, or a text conversion that
 // fails, likewise ends with kExitCannotRead.
