@@ -11,7 +11,7 @@
 #      run only (the machine's own sources and lists are left as they are);
 #   3. after a pause, every suite once more.
 # It says which one installed the packages. With the network down each try
-# fails within seconds, so the whole takes well under a minute.
+# fails within seconds (apt retries a few times itself): about a minute in all.
 #
 # Usage: scripts/apt-install.sh PACKAGE...
 set -euo pipefail
