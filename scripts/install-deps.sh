@@ -19,6 +19,7 @@ packages=(
   python3-pefile  # static checks of the built programs
   xvfb x11-utils xdotool locales fonts-wqy-zenhei
   openssl osslsigncode  # a throw-away certificate and Authenticode signing of stamped copies
+  zip unzip  # the tools package, packed the same way every time, and its check
 )
 [ "${1:-}" = demo ] && packages+=(imagemagick)
 
