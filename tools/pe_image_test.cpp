@@ -72,33 +72,6 @@ TEST(InspectExecutable, RefusesWhatIsNotAPeExecutable) {
   }
 }
 
-TEST(LauncherImageProblem, OnlyAProgramOfTheLaunchersWidthCanBeACopy) {
-  const auto image = [](bool plus, uint16_t machine, uint16_t characteristics) {
-    Bytes bytes = peImage(plus);
-    putWord(bytes, 0x84, machine);
-    putWord(bytes, 0x84 + 18, characteristics);
-    return inspectExecutable(bytes);
-  };
-  const struct {
-    ExecutableInfo info;
-    LauncherWidths widths;
-    const char* problem;
-  } cases[] = {
-      {image(false, 0x14C, 0x0102), LauncherWidths::Only32Bit, ""},
-      {image(false, 0x14C, 0x2102), LauncherWidths::Only32Bit, "a DLL, not a program"},
-      {image(true, 0x8664, 0x0022), LauncherWidths::Only32Bit, "a 64-bit program (PE32+); the launcher is 32-bit (PE32)"},
-      {image(true, 0x8664, 0x0022), LauncherWidths::Also64Bit, ""},
-      {image(true, 0x8664, 0x2022), LauncherWidths::Also64Bit, "a 64-bit DLL, not a program"},
-      {image(false, 0x1C4, 0x0102), LauncherWidths::Also64Bit, "a program for another processor (machine 0x1C4)"},
-      {image(true, 0xAA64, 0x0022), LauncherWidths::Also64Bit, "a program for another processor (machine 0xAA64)"},
-  };
-  for (const auto& c : cases) {
-    const std::string problem = launcherImageProblem(c.info, c.widths);
-    EXPECT_EQ(problem.substr(0, std::string(c.problem).size()), c.problem) << problem;
-    EXPECT_EQ(problem.empty(), *c.problem == '\0') << problem;
-  }
-}
-
 TEST(PeChecksum, KnownAnswersAndAnUnsetChecksumLeftAlone) {
   Bytes image = peImage();
   putDword(image, 0x98 + 64, 1);  // a CheckSum the linker set

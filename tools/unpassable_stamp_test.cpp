@@ -14,10 +14,8 @@ TEST(UnpassableStamp, MiniTypeOneWithASubChannelStampedOrFromCidCanNeverPass) {
     std::u16string path;
     const char* reason;  // empty: the copy can pass
   } cases[] = {
-      {{.channelId = 77, .subChannelId = 5, .miniType = 1}, u"C:\\Downloads\\setup.exe",
-       "mini-type 1 with sub-channel 5: with MiniType=1 the launcher's command line reads no sub-channel (/SubSource "
-       "is not read), so its self-test always ends with 6 (subChannelId); stamp sub-channel 0 or another mini-type"},
-      {{.channelId = 77, .subChannelId = -1, .miniType = 1}, u"setup.exe", "mini-type 1 with sub-channel -1: "},
+      {{.channelId = 77, .subChannelId = -1, .miniType = 1}, u"C:\\Downloads\\setup.exe",
+       "mini-type 1 with sub-channel -1: with MiniType=1 the launcher's command line reads no sub-channel"},
       {{.channelId = 77, .miniType = 1}, u"C:\\Downloads\\setup_cid88.exe",
        "mini-type 1 with sub-channel 88 from \"cid\" in its path: "},
       {{.channelId = 77, .miniType = 1}, u"D:\\CID-4\\setup.exe", "sub-channel -4 from \"cid\" in its path"},
