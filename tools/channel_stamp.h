@@ -12,12 +12,13 @@
 #include "launch_settings/header_settings.h"
 #include "file_io/file_io.h"
 #include "tools/csv.h"
+#include "tools/pe_image.h"
 
 // "stamp COPY ...", parsed.
 struct StampRequest {
   std::string copy;    // UTF-8 path of the copy to read
   std::string output;  // UTF-8 path to write the stamped copy to; empty: the copy itself
-  bool force = false;  // stamp even a signed copy
+  bool force = false;  // stamp even a signed copy, or a stamp the copy can never pass its self-test with
   HeaderSettings stamp;  // every field not named is 0 / off
 };
 
@@ -45,8 +46,16 @@ std::variant<std::vector<BatchCopy>, std::vector<std::string>> readBatchManifest
 // when it can.
 std::string outputNameProblem(const std::string& name);
 
+// One line for each reason why a copy of `copies`, written into `folder`,
+// could never pass its header self-test ("row 3 (a.exe) can never pass its
+// self-test: ..."; see unpassableStampReasons), in row order; empty when every
+// copy can pass. The one check of a batch's rows before anything is written.
+std::vector<std::string> unpassableBatchCopies(const std::vector<BatchCopy>& copies, const std::string& folder);
+
 // Runs channel_stamp with the arguments after the program name (UTF-8):
 // reports on `out`, explains failures on `err`, returns the exit code. Files
-// are written through `files`.
+// are written through `files`; stamp and batch take copies of the launcher of
+// `widths` (the shipped launcher: 32-bit only).
 int runChannelStamp(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-                    const FileOperations& files = systemFileOperations());
+                    const FileOperations& files = systemFileOperations(),
+                    LauncherWidths widths = LauncherWidths::Only32Bit);

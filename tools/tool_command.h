@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <span>
 #include <string>
@@ -39,8 +40,9 @@ std::string hexText(uint32_t value);
 struct ToolCommand {
   const char* name;
   const char* help;
-  int (*run)(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-             const FileOperations& files);
+  std::function<int(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                   const FileOperations& files)>
+      run;
 };
 
 // Runs a tool: "--version" prints the tool's name and toolVersionText();
