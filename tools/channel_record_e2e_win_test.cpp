@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "common/system_error_text_win.h"
 #include "tests/support/child_process_win.h"
 #include "tests/support/launch_settings/stamp_test_support_win.h"
 #include "tests/support/record_file/file_holder_win.h"
+#include "tools/tool_text.h"
 
 namespace {
 
@@ -108,7 +110,9 @@ TEST_F(ChannelRecordE2E, AHoldThatDoesNotEndIsRefusedAndNothingIsLost) {
     std::printf("hold %ls that does not end: exit %lu after %lu ms: %s", c.share, outcome.exitCode,
                 outcome.milliseconds, outcome.output.c_str());
     EXPECT_EQ(outcome.exitCode, c.exitCode);
-    EXPECT_NE(outcome.output.find("error 32 (held by another program)"), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find("error 32 (" + toUtf8(systemErrorText(ERROR_SHARING_VIOLATION)) + ")"),
+              std::string::npos)
+        << outcome.output;
     EXPECT_EQ(fileBytes(record()), before);
     expectOnlyTheRecord();
   }

@@ -2,7 +2,9 @@
 
 #include "tools/tool_text.h"
 
-std::string failureText(const FileStatus& status) { return toUtf8(describeFileStatus(status)); }
+std::string failureText(const FileStatus& status) {
+  return toUtf8(describeFileStatus(status, platformErrorText(status.error)));
+}
 
 std::vector<uint8_t> readInputFile(const std::string& path) {
   FileReadResult file = readWholeFile(toUtf16(path));

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "common/system_error_text_win.h"
 #include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "file_io/file_io_platform.h"
@@ -285,3 +286,5 @@ const char* platformFileErrorReason(uint32_t error) {
   }
   return nullptr;
 }
+
+std::u16string platformErrorText(uint32_t error) { return systemErrorText(error); }
