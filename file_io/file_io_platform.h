@@ -61,3 +61,15 @@ void removeOldNewFiles(std::u16string_view target);
 // lowercase hex digits and ".tmp"; elsewhere targetName, ".", the process
 // number, ".", hex digits, ".", a counter and ".tmp".
 bool isNewFileName(std::u16string_view name, std::u16string_view targetName);
+
+#ifdef _WIN32
+// Windows half: `path` as the system's file calls take it at any length: as
+// given while its full form stays within the plain path limit; beyond it,
+// the full, normalized path (GetFullPathNameW resolves the current folder,
+// "." and "..", and drops what Windows drops from a plain path) in the
+// extended-length form, "\\?\C:\..." or "\\?\UNC\server\share\...", which
+// the system takes as it stands, up to 32,767 characters, on every Windows
+// whatever the machine's long-path policy. A path already in the "\\?\" or
+// "\\.\" form, or one without a full form, stays as given.
+std::wstring systemPath(std::wstring_view path);
+#endif

@@ -335,4 +335,30 @@ TEST(FileStatusText, CommonErrorsSayWhatHappened) {
 #endif
 }
 
+TEST(FileStatusText, TheSystemsWordsStandInTheParentheses) {
+  const struct {
+    FileStatus status;
+    std::u16string_view systemText;
+    std::u16string expected;
+  } cases[] = {
+      {{FileStage::Write, 112}, u"There is not enough space on the disk",
+       u"write failed, error 112 (There is not enough space on the disk)"},
+      {{FileStage::Open, kErrorPathTooLong}, u"", u"open failed, error 206 (path too long)"},
+      {{FileStage::Write, kDeviceError}, u"", u"write failed, error " + decimalText(kDeviceError)},
+      {{FileStage::Read, 0}, u"The operation completed successfully", u"read failed"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(describeFileStatus(c.status, c.systemText), c.expected);
+}
+
+TEST(FileStatusText, ThePlatformHasWordsForItsOwnCodesOnly) {
+  const std::u16string diskFull = platformErrorText(kDiskFullError);
+  ASSERT_FALSE(diskFull.empty());
+  EXPECT_EQ(std::u16string_view(u"\r\n .").find(diskFull.back()), std::u16string_view::npos)
+      << "no line end or full stop at the end";
+  EXPECT_EQ(platformErrorText(0xFFFFFFF0u), u"");
+#ifndef _WIN32
+  EXPECT_EQ(platformErrorText(kErrorOutOfMemory), u"") << "the store's code, not ENOEXEC, on this build";
+#endif
+}
+
 }  // namespace

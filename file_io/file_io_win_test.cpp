@@ -11,6 +11,7 @@
 #include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "file_io/file_io.h"
+#include "file_io/file_io_platform.h"  // systemPath
 #include "tests/support/record_file/file_holder_win.h"
 
 namespace {
@@ -154,6 +155,24 @@ TEST(FileIoWin, FolderIsNotAFile) {
   EXPECT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   RemoveDirectoryW(path.c_str());
   EXPECT_TRUE(folder.names().empty());
+}
+
+// Wine opens plain paths of any length, so the extended form that Windows
+// needs beyond 260 characters is proven on the paths themselves.
+TEST(FileIoWin, PathsBeyondTheLimitReachTheSystemInTheExtendedForm) {
+  const std::wstring a(150, L'a'), b(150, L'b');
+  const std::wstring deep = L"C:\\" + a + L"\\" + b;
+  const struct {
+    std::wstring given, system;
+  } cases[] = {
+      {L"C:\\Hall\\InsChannel.as", L"C:\\Hall\\InsChannel.as"},
+      {L"InsChannel.as", L"InsChannel.as"},
+      {deep, L"\\\\?\\" + deep},
+      {L"C:/" + a + L"/x/../" + b, L"\\\\?\\" + deep},
+      {L"\\\\server\\share\\" + a + L"\\" + b, L"\\\\?\\UNC\\server\\share\\" + a + L"\\" + b},
+      {L"\\\\?\\" + deep, L"\\\\?\\" + deep},
+  };
+  for (const auto& c : cases) EXPECT_EQ(systemPath(c.given), c.system) << c.given;
 }
 
 }  // namespace

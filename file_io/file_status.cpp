@@ -28,11 +28,13 @@ const char* fileErrorReason(uint32_t error) {
   return platformFileErrorReason(error);
 }
 
-std::u16string describeFileStatus(const FileStatus& status) {
+std::u16string describeFileStatus(const FileStatus& status, std::u16string_view systemText) {
   if (status.ok()) return u"done";
   std::u16string text = widenAscii(fileStageName(status.stage)) + u" failed";
   if (status.error == 0) return text;
   text += u", error " + decimalText(status.error);
-  if (const char* reason = fileErrorReason(status.error)) text += u" (" + widenAscii(reason) + u")";
+  const char* reason = fileErrorReason(status.error);
+  if (!systemText.empty()) text += u" (" + std::u16string(systemText) + u")";
+  else if (reason) text += u" (" + widenAscii(reason) + u")";
   return text;
 }

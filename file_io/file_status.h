@@ -49,9 +49,17 @@ const char* fileStageName(FileStage stage);
 const char* fileErrorReason(uint32_t error);
 // The same for the platform's own codes (GetLastError or errno), per platform.
 const char* platformFileErrorReason(uint32_t error);
+// The platform's own words for one of its codes, per platform: on Windows
+// the system's message in the user's language (FormatMessageW), natively
+// the C library's English description of an errno value; without line end
+// or closing full stop, empty when the platform has none. The store's own
+// codes above get none natively, where they are no errno values.
+std::u16string platformErrorText(uint32_t error);
 
 // The failure for a person: "write failed, error 112 (disk full)", "rename
 // failed, error 32 (held by another program)", "write failed, error 1117"
 // for a code without a common meaning, "read failed" when there is no code;
-// "done" for a status that is ok.
-std::u16string describeFileStatus(const FileStatus& status);
+// "done" for a status that is ok. With a `systemText` for the code (from
+// platformErrorText), it stands in the parentheses instead of the common
+// meaning: "write failed, error 112 (There is not enough space on the disk)".
+std::u16string describeFileStatus(const FileStatus& status, std::u16string_view systemText = {});

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "common/system_error_text_win.h"
 #include "common/system_functions_win.h"
 #include "common/unique_handle_win.h"
 #include "common/wide_win.h"
@@ -19,19 +20,6 @@ namespace {
 // initialisation, assigned once by runStartup, destroyed at exit. Only
 // runStartup and the entry it returns them to know this record exists.
 LaunchSettings gProcessSettings;
-
-// The system's description of `code`, without its line end; empty when there is none.
-std::u16string systemErrorText(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  const UniqueLocal<wchar_t> owned(text);
-  std::u16string result(as_u16cstr(owned ? owned.get() : L""), length);
-  while (!result.empty() && (result.back() == u'\r' || result.back() == u'\n' || result.back() == u' '))
-    result.pop_back();
-  return result;
-}
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <ostream>
 
+#include "common/path_limit.h"
 #include "record_file/channel_record_file.h"
 #include "record_file/record_cipher.h"
 #include "record_file/text_encoding.h"
@@ -139,12 +140,18 @@ void listTextNotes(std::ostream& out, const RecordTextForDisplay& display, Recor
 }
 
 // A store that has loaded `path`; raises ToolError when the file is there but
-// could not be read whole (the store would refuse to write it).
+// could not be read whole (the store would refuse to write it), or when the
+// path is longer than the launcher's store holds.
 void loadForEditing(ChannelRecordFile& store, const std::string& path) {
+  if (toUtf16(path).size() >= kPathLimit)
+    throw ToolError{kExitCannotRead, "cannot edit " + path + ": set and set-channel edit the file with the "
+                                     "launcher's own store, which takes a path of up to " +
+                                         std::to_string(kLongestPlainPath) +
+                                         " characters, as the launcher does; give the path relative to a folder "
+                                         "nearer the file. It was left as it was"};
   if (const FileStatus read = store.read(toUtf16(path)); !read.ok())
-    throw ToolError{kExitCannotRead, "cannot read " + path + " whole (no access, a folder, text that does not "
-                                     "convert, or a path of 260 characters or more: " + failureText(read) +
-                                     "); it was left as it was"};
+    throw ToolError{kExitCannotRead, "cannot read " + path + " whole (no access, a folder, or text that does not "
+                                     "convert: " + failureText(read) + "); it was left as it was"};
 }
 
 // Writes the store's table to `path`, after checking that the bytes load back

@@ -4,6 +4,7 @@
 
 #include <regex>
 
+#include "common/path_limit.h"
 #include "record_file/channel_record_file.h"
 #include "record_file/record_cipher.h"
 #include "tools/record_display.h"
@@ -224,6 +225,8 @@ TEST_F(ChannelRecord, RefusesWhatWouldNotReadBackAndLeavesTheFile) {
     EXPECT_EQ(ScratchDirectory::read(path), original);
   }
   EXPECT_EQ(run({"set", folder_.path(""), "Main", "Name", "v"}), kExitCannotRead);
+  EXPECT_EQ(run({"set-channel", folder_.path(std::string(kPathLimit, 'd')), "7"}), kExitCannotRead);
+  EXPECT_TRUE(complained("with the launcher's own store")) << err_.str();
 }
 
 TEST_F(ChannelRecord, DecipherAndEncipherForSupportWork) {

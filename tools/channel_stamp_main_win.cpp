@@ -1,8 +1,8 @@
-// channel_stamp for Windows: the wide arguments are passed on as UTF-8.
-#include <iostream>
-
+// channel_stamp for Windows: the wide arguments are passed on as UTF-8; output to
+// a console goes to it as wide text (tools/console_output_win.h).
 #include "tools/channel_stamp.h"
 #include "common/system_functions_win.h"
+#include "tools/console_output_win.h"
 #include "tools/tool_main_win.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -11,5 +11,6 @@ int wmain(int argc, wchar_t** argv) {
   // build exists only in the x86-64 test tree, whose tests stamp the 64-bit
   // launcher built beside it.
   constexpr LauncherWidths widths = sizeof(void*) == 8 ? LauncherWidths::Also64Bit : LauncherWidths::Only32Bit;
-  return runChannelStamp(utf8Arguments(argc, argv), std::cout, std::cerr, systemFileOperations(), widths);
+  ToolStreams streams;
+  return runChannelStamp(utf8Arguments(argc, argv), streams.out(), streams.err(), systemFileOperations(), widths);
 }

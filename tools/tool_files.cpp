@@ -4,7 +4,9 @@
 
 #include "tools/tool_text.h"
 
-std::string failureText(const FileStatus& status) { return toUtf8(describeFileStatus(status)); }
+std::string failureText(const FileStatus& status) {
+  return toUtf8(describeFileStatus(status, platformErrorText(status.error)));
+}
 
 namespace {
 

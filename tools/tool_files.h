@@ -10,7 +10,8 @@
 #include "file_io/file_io.h"
 #include "tools/tool_command.h"
 
-// Why a file operation failed, for messages: "write failed, error 112".
+// Why a file operation failed, for messages, in the system's words where it
+// has them: "write failed, error 112 (There is not enough space on the disk)".
 std::string failureText(const FileStatus& status);
 
 // The whole file at the UTF-8 `path`. Raises ToolError kExitCannotRead,

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <thread>
 
+#include "common/ascii_text.h"
 #include "file_io/file_io_platform.h"
 
 namespace {
@@ -298,4 +300,10 @@ const char* platformFileErrorReason(uint32_t error) {
     case ENAMETOOLONG: return "path too long";
   }
   return nullptr;
+}
+
+std::u16string platformErrorText(uint32_t error) {
+  if (error == kErrorPathTooLong || error == kErrorFileTooLarge || error == kErrorOutOfMemory) return {};
+  const char* text = error <= uint32_t(INT32_MAX) ? strerrordesc_np(int(error)) : nullptr;
+  return text ? widenAscii(text) : std::u16string();
 }

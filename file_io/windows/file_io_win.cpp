@@ -1,14 +1,33 @@
 // The Windows build's file access: wide-path calls, a new file beside the old
-// one, FlushFileBuffers and MoveFileExW to put it in place.
+// one, FlushFileBuffers and MoveFileExW to put it in place. Paths of any
+// length: one whose full form passes the plain path limit reaches the
+// system in the extended-length form (systemPath).
 #include <windows.h>
 
 #include <algorithm>
 #include <memory>
 #include <string>
 
+#include "common/path_limit.h"
+#include "common/system_error_text_win.h"
 #include "common/unique_handle_win.h"
 #include "common/wide_win.h"
 #include "file_io/file_io_platform.h"
+
+// Extended only beyond the limit, so that shorter paths reach the system
+// exactly as before.
+std::wstring systemPath(std::wstring_view path) {
+  std::wstring given(path);
+  if (given.starts_with(L"\\\\?\\") || given.starts_with(L"\\\\.\\")) return given;
+  const DWORD room = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+  if (room == 0) return given;
+  std::wstring full(room, L'\0');
+  const DWORD length = GetFullPathNameW(given.c_str(), room, full.data(), nullptr);
+  if (length == 0 || length >= room || length < kPathLimit) return given;
+  full.resize(length);
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
 
 namespace {
 
@@ -42,7 +61,9 @@ uint32_t openFile(const std::u16string& path, OpenMode mode, PlatformFile& file)
     access = GENERIC_WRITE;
     share = kOthersReadAndWrite | FILE_SHARE_DELETE;
   }
-  const HANDLE handle = CreateFileW(as_wcstr(path), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle =
+      CreateFileW(systemPath(as_wview(path)).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                  nullptr);
   if (handle == INVALID_HANDLE_VALUE) return GetLastError();
   file = platformFile(handle);
   return 0;
@@ -58,12 +79,13 @@ uint32_t openFile(const std::u16string& path, OpenMode mode, PlatformFile& file)
 // at once). A rename replaces the file in one step, so every reader finds
 // the old file or the new one.
 uint32_t putInPlace(const std::u16string& from, const std::u16string& to) {
-  return errorUnless(MoveFileExW(as_wcstr(from), as_wcstr(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  return errorUnless(MoveFileExW(systemPath(as_wview(from)).c_str(), systemPath(as_wview(to)).c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
 }
 
 // A folder, or a read-only file: writing it would fail.
 uint32_t writeRefusal(const std::u16string& path) {
-  const DWORD attributes = GetFileAttributesW(as_wcstr(path));
+  const DWORD attributes = GetFileAttributesW(systemPath(as_wview(path)).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_DIRECTORY;
   if (attributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
@@ -198,8 +220,8 @@ FileReadResult readWholeFile(std::u16string_view path, const FileOperations& fil
 
 FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes, bool flush,
                         const FileOperations& files, HoldRetry& retry, std::u16string& newFile) {
-  std::wstring target(as_wview(path));
-  if (target.empty()) return {FileStage::Create, ERROR_PATH_NOT_FOUND};
+  if (path.empty()) return {FileStage::Create, ERROR_PATH_NOT_FOUND};
+  const std::wstring target = systemPath(as_wview(path));
   const DWORD oldAttributes = GetFileAttributesW(target.c_str());
   const bool exists = oldAttributes != INVALID_FILE_ATTRIBUTES;
   std::wstring temporary;
@@ -220,7 +242,7 @@ FileStatus writeNewFile(std::u16string_view path, std::span<const uint8_t> bytes
   }
   file.reset();  // closes: putting it in place needs the file closed
   if (!status.ok()) {
-    DeleteFileW(temporary.c_str());
+    DeleteFileW(systemPath(temporary).c_str());
     return status;
   }
   newFile = std::u16string(as_u16view(temporary));
@@ -235,8 +257,8 @@ FileStatus flushNewFiles(const std::vector<std::u16string>& newFiles, const File
   for (const std::u16string& newFile : newFiles) {
     HANDLE handle = INVALID_HANDLE_VALUE;
     const uint32_t error = retry.run([&] {
-      handle = CreateFileW(as_wcstr(newFile), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+      handle = CreateFileW(systemPath(as_wview(newFile)).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
       return handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
     });
     if (error != 0) return {FileStage::Flush, error};
@@ -267,11 +289,11 @@ FileStatus rewriteInPlace(std::u16string_view target, std::span<const uint8_t> b
   return {};
 }
 
-void deleteNewFile(const std::u16string& newFile) { DeleteFileW(as_wcstr(newFile)); }
+void deleteNewFile(const std::u16string& newFile) { DeleteFileW(systemPath(as_wview(newFile)).c_str()); }
 
 void removeOldNewFiles(std::u16string_view target) {
-  const std::wstring folder = folderOf(std::wstring(as_wview(target)));
-  if (!folder.empty()) removeOldNewFilesIn(folder);  // a bare name: not the current folder
+  if (folderOf(std::wstring(as_wview(target))).empty()) return;  // a bare name: not the current folder
+  removeOldNewFilesIn(folderOf(systemPath(as_wview(target))));
 }
 
 const char* platformFileErrorReason(uint32_t error) {
@@ -285,3 +307,5 @@ const char* platformFileErrorReason(uint32_t error) {
   }
   return nullptr;
 }
+
+std::u16string platformErrorText(uint32_t error) { return systemErrorText(error); }
