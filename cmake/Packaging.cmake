@@ -13,7 +13,7 @@ endif()
 # itself instead of depending on "all".
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 cmake_host_system_information(RESULT cores QUERY NUMBER_OF_LOGICAL_CORES)
-install(CODE "execute_process(COMMAND \${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} -j ${cores}
+install(CODE "execute_process(COMMAND \${CMAKE_COMMAND} --build \"${CMAKE_BINARY_DIR}\" -j ${cores}
                 --target channel_stamp channel_record channel_launcher COMMAND_ERROR_IS_FATAL ANY)")
 install(TARGETS channel_stamp channel_record RUNTIME DESTINATION .)
 install(PROGRAMS ${CMAKE_BINARY_DIR}/launch_flow/channel_launcher.exe DESTINATION .)

@@ -12,9 +12,13 @@ elseif(GIT_FOUND)
                   OUTPUT_VARIABLE head OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE failed ERROR_QUIET)
   if(NOT failed)
     set(commit ${head})
-    execute_process(COMMAND ${GIT_EXECUTABLE} -C ${SOURCE_DIR} status --porcelain --untracked-files=no
-                    OUTPUT_VARIABLE changes ERROR_QUIET)
-    if(changes)
+    # No index refresh (and so no index.lock) in a checkout others may use.
+    execute_process(COMMAND ${GIT_EXECUTABLE} --no-optional-locks -C ${SOURCE_DIR} status --porcelain
+                            --untracked-files=no
+                    OUTPUT_VARIABLE changes RESULT_VARIABLE unknown ERROR_QUIET)
+    if(unknown)
+      string(APPEND commit "+unknown-changes")
+    elseif(changes)
       string(APPEND commit "+modified")
     endif()
   endif()

@@ -2,13 +2,24 @@
 # same files again with zip -X, so that the same commit gives the same bytes.
 # CPack's own ZIP writer stores each file's inode change time, which no one
 # can set, and adds the files in the order the file system lists them; here
-# the entries are sorted and carry only the fixed time that
-# cmake/package-sums.cmake gave the files, as in UTC.
+# the entries are sorted, and carry one fixed time (as in UTC) and modes set
+# here, not left to the umask.
 find_program(ZIP zip REQUIRED)
 get_filename_component(staging ${CPACK_TEMPORARY_DIRECTORY} DIRECTORY)
 get_filename_component(top ${CPACK_TEMPORARY_DIRECTORY} NAME)
 file(GLOB_RECURSE files RELATIVE ${staging} ${CPACK_TEMPORARY_DIRECTORY}/*)
 list(SORT files)
+foreach(file IN LISTS files)
+  if(file MATCHES "\\.exe$")
+    file(CHMOD ${staging}/${file} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+         WORLD_READ WORLD_EXECUTE)
+  else()
+    file(CHMOD ${staging}/${file} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  endif()
+endforeach()
+# 1980-02-01: ZIP cannot date a file before 1980, in any time zone.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC touch -t 198002010000.00 ${files}
+                WORKING_DIRECTORY ${staging} COMMAND_ERROR_IS_FATAL ANY)
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
   file(REMOVE ${package})
   execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${ZIP} -X -D -q -9 ${package} ${files}

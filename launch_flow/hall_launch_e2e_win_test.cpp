@@ -106,16 +106,24 @@ class ScopedLogPixels {
     EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                               &key_, nullptr),
               ERROR_SUCCESS);
+    DWORD size = sizeof old_;
+    hadOld_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) ==
+              ERROR_SUCCESS;
     EXPECT_EQ(RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi),
               ERROR_SUCCESS);
   }
   ~ScopedLogPixels() {
-    RegDeleteValueW(key_, L"LogPixels");
+    if (hadOld_)
+      RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof old_);
+    else
+      RegDeleteValueW(key_, L"LogPixels");
     RegCloseKey(key_);
   }
 
  private:
   HKEY key_ = nullptr;
+  DWORD old_ = 0;
+  bool hadOld_ = false;
 };
 
 // At 150 % a hall that draws in the screen's own pixels shows a window of 600

@@ -59,10 +59,12 @@ HallLaunchPlatform windowsHallLaunchPlatform() {
   platform.hallWindowShown = hallWindowShown;
   platform.sleep = [](uint32_t milliseconds) { Sleep(milliseconds); };
   platform.messageBox = [](std::u16string_view text, std::u16string_view caption) {
-    // The box's input-method support loads ole32 by its bare name on demand
-    // (Wine's imm32 does), which would find one in the program's folder; once
-    // it is loaded from System32 and kept loaded, that later load finds it in place.
-    loadSystemLibrary(L"ole32.dll").release();
+    // The box loads DLLs by their bare names on demand: ole32 for its
+    // input-method support (Wine's imm32 does), msimg32 for the themed
+    // buttons of Common Controls 6 (Wine's comctl32 delay-loads it). Such a
+    // load would find one in the program's folder; once each is loaded from
+    // System32 and kept loaded, the later load finds it in place.
+    for (const wchar_t* name : {L"ole32.dll", L"msimg32.dll"}) loadSystemLibrary(name).release();
     systemFunctions().MessageBoxW(nullptr, as_wcstr(std::u16string(text)), as_wcstr(std::u16string(caption)), MB_OK);
   };
   platform.readUninstallValue = [] {

@@ -120,7 +120,7 @@ if install_with; then
   echo "installed from every configured suite"
   exit 0
 fi
-main_and_updates_options
+main_and_updates_options || echo "could not copy every index of this machine; apt fetches the rest"
 echo "the install failed; trying the main and updates suites alone (${main_suites:-none configured})"
 if [ -n "$main_suites" ] && install_with "${main_options[@]}"; then
   echo "installed from ${main_suites} alone, without the security suite; a later apt-get upgrade brings its updates"

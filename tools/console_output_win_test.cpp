@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/tool_text.h"
@@ -31,12 +32,13 @@ Utf8ToWideBuf::WideWriter collectInto(Collected& collected) {
 const std::string kMixed = "set \xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80 done\n";
 
 // Each character arrives whole, however the bytes are cut: one byte per
-// flush, and a buffer that fills in the middle of a character.
+// flush, and a buffer that fills inside a character (each of the 12 lengths
+// of ASCII before the mixed text puts the buffer's end at another byte of it).
 TEST(ConsoleOutput, CharactersCutByAFlushOrAFullBufferArriveWhole) {
-  std::string longText(Utf8ToWideBuf::kBufferSize - 1, 'a');
-  longText += kMixed + longText + kMixed;
-  for (const bool flushEachByte : {true, false}) {
-    const std::string& text = flushEachByte ? kMixed : longText;
+  std::vector<std::pair<std::string, bool>> cases = {{kMixed, true}};
+  for (size_t before = 1; before <= 12; ++before)
+    cases.emplace_back(std::string(Utf8ToWideBuf::kBufferSize - before, 'a') + kMixed, false);
+  for (const auto& [text, flushEachByte] : cases) {
     Collected collected;
     {
       Utf8ToWideBuf buf(collectInto(collected));

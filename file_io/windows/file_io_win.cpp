@@ -25,6 +25,8 @@ std::wstring systemPath(std::wstring_view path) {
   const DWORD length = GetFullPathNameW(given.c_str(), room, full.data(), nullptr);
   if (length == 0 || length >= room || length < kPathLimit) return given;
   full.resize(length);
+  // "//?/C:/..." and "//./..." come back from normalising in their own form.
+  if (full.starts_with(L"\\\\?\\") || full.starts_with(L"\\\\.\\")) return full;
   if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
@@ -143,13 +145,13 @@ void removeOldNewFilesIn(const std::wstring& folder) {
   GetSystemTimeAsFileTime(&now);
   const ULONGLONG nowTime = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
   WIN32_FIND_DATAW entry;
-  const UniqueFind find = uniqueFind(FindFirstFileW((folder + L"~ic*.tmp").c_str(), &entry));
+  const UniqueFind find = uniqueFind(FindFirstFileW(systemPath(folder + L"~ic*.tmp").c_str(), &entry));
   if (!find) return;
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     if (!isNewFileName(as_u16view(entry.cFileName), u"")) continue;
     const ULONGLONG written = (ULONGLONG(entry.ftLastWriteTime.dwHighDateTime) << 32) | entry.ftLastWriteTime.dwLowDateTime;
-    if (written + kMinute < nowTime) DeleteFileW((folder + entry.cFileName).c_str());
+    if (written + kMinute < nowTime) DeleteFileW(systemPath(folder + entry.cFileName).c_str());
   } while (FindNextFileW(find.get(), &entry));
 }
 

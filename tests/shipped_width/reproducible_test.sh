@@ -22,7 +22,17 @@ commit=$(sed -n 's/^#define CHANNEL_COMMIT "\(.*\)"$/\1/p' "$build_dir/generated
 
 package=package/channel-launcher-tools-$(sed -n 's/^#define CHANNEL_VERSION_TEXT "\(.*\)"$/\1/p' \
   "$build_dir/generated/channel_version.h")-i686.zip
-[ -f "$build_dir/$package" ] || { echo "no $package: build the target package first (scripts/test.sh does)"; exit 1; }
+if [ ! "$build_dir/$package" -nt "$build_dir/tools/channel_stamp.exe" ]; then
+  echo "no $package newer than the programs: build the target package first (scripts/test.sh does)"
+  exit 1
+fi
+# Nothing of the checkout's or the build's folders is left in the programs.
+for program in launch_flow/channel_launcher.exe tools/channel_stamp.exe tools/channel_record.exe; do
+  if grep -q -a -F -e "$source_dir" -e "$build_dir" "$build_dir/$program"; then
+    echo "$program names the folder it was built in"
+    status=1
+  fi
+done
 
 # The package holds what it says: the sums agree, and the tools carry no debug sections.
 mkdir "$work/unpacked"
