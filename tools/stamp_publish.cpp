@@ -6,6 +6,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "common/ascii_case.h"
 #include "launch_settings/stamp_writer.h"
 #include "tools/channel_stamp.h"
 #include "tools/publish_report.h"
@@ -150,6 +151,16 @@ std::string replaceRefusal(const fs::path& folder) {
       return "holds " + name + ", which its publish report does not name";
   }
   return error ? "cannot be listed" : "";
+}
+
+// Refuses (kExitBadManifest) a row whose copy would take the name of a file
+// that publish writes beside the copies.
+void refuseOwnNames(const BatchPlan& plan, const std::string& manifest) {
+  for (const BatchCopy& copy : plan.copies)
+    for (const char* own : {kChecksumsName, kPublishReportName})
+      if (equalsIgnoringAsciiCase(copy.output, own))
+        throw ToolError{kExitBadManifest, manifest + ": row " + std::to_string(copy.row) + ": column output: \"" +
+                                              copy.output + "\" is the name of a file publish writes; nothing was written"};
 }
 
 class Publisher {
@@ -329,8 +340,10 @@ int runPublish(const std::vector<std::string>& arguments, std::ostream& out, std
                const FileOperations& files, const ProgramRunner& runner) {
   const PublishRequest request = parsePublishRequest(arguments);
   const BatchPlan plan = readBatchPlan(request.batch.manifest, request.batch.templateCopy, request.batch.force, err);
+  refuseOwnNames(plan, request.batch.manifest);
   std::error_code error;
-  const fs::path target = fs::absolute(pathOf(request.batch.folder), error);
+  fs::path target = fs::absolute(pathOf(request.batch.folder), error).lexically_normal();
+  if (!target.has_filename()) target = target.parent_path();  // "release/" is "release"
   const bool replacing = fs::exists(fs::symlink_status(target, error));
   if (replacing) {
     if (const std::string refusal = replaceRefusal(target); !refusal.empty())

@@ -124,6 +124,9 @@ TEST_F(Publish, KeyOptionsThatDoNotGoTogetherAreRefused) {
     EXPECT_TRUE(complained(c.message)) << err_.str();
   }
   EXPECT_EQ(publish({"--pkcs12", folder_.path("missing.p12"), "--osslsigncode", signer_}), kExitCannotRead);
+  manifest_ = folder_.write("manifest.csv", "output,channel\nsha256sums,7\n");
+  EXPECT_EQ(publish({}), kExitBadManifest);
+  EXPECT_TRUE(complained("row 1: column output: \"sha256sums\" is the name of a file publish writes")) << err_.str();
   EXPECT_TRUE(calls_.empty());
   EXPECT_EQ(leftBeside(), 0u);
 }
