@@ -180,7 +180,12 @@ class Publisher {
     }
     PublishedCopy published;
     published.copy = copy;
-    const std::vector<uint8_t> bytes = readInputFile(request_.signs() ? signedCopy : staged);
+    std::vector<uint8_t> bytes;
+    try {
+      bytes = readInputFile(request_.signs() ? signedCopy : staged);
+    } catch (const ToolError& unread) {  // a signer that ended well but wrote nothing
+      failCopy(copy, "reading the signed copy", unread.message);
+    }
     published.isSigned = inspectExecutable(bytes).isSigned();
     if (request_.signs() && !published.isSigned) failCopy(copy, "signing", "the signed copy carries no signature");
     selfTest(bytes, published);
@@ -219,7 +224,10 @@ class Publisher {
       failCopy(copy, step, request_.signer + " could not be started (error " + std::to_string(run.startError) + ")");
     if (run.exitCode == 0) return;
     std::istringstream lines(run.output);
-    for (std::string line; std::getline(lines, line);) err_ << "  signer: " << line << "\n";
+    for (std::string line; std::getline(lines, line);) {
+      if (line.ends_with('\r')) line.pop_back();
+      err_ << "  signer: " << line << "\n";
+    }
     failCopy(copy, step, request_.signer + " ended with exit code " + std::to_string(run.exitCode));
   }
 
