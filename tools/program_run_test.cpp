@@ -28,4 +28,18 @@ TEST(RunProgram, StartsNothingByARelativeName) {
   }
 }
 
+// The platform's shell, run for real: its output on both streams is kept, in
+// order, with its exit code, and it reads nothing.
+TEST(RunProgram, KeepsTheOutputAndTheExitCode) {
+#ifdef _WIN32
+  const ProgramRun run = runProgram("C:\\windows\\system32\\cmd.exe", {"/c", "echo out& echo err 1>&2& exit 3"});
+#else
+  const ProgramRun run = runProgram("/bin/sh", {"-c", "echo out; echo err >&2; cat; exit 3"});
+#endif
+  EXPECT_EQ(run.startError, 0u);
+  EXPECT_EQ(run.exitCode, 3);
+  EXPECT_NE(run.output.find("err"), std::string::npos) << run.output;
+  EXPECT_LT(run.output.find("out"), run.output.find("err")) << run.output;
+}
+
 }  // namespace

@@ -26,18 +26,8 @@ class Publish : public ToolTest {
     out_.str("");
     err_.str("");
     arguments.insert(arguments.begin(), {manifest_, "--template", template_, "--out", out_dir_});
-    const ProgramRunner fake = [this](const std::string& program, const std::vector<std::string>& words) {
-      calls_.push_back(program + " " + words[0]);
-      if (words[0] == "verify") return ProgramRun{};
-      if (++signs_ == failSign_) return ProgramRun{.exitCode = 255, .output = "Failed to read key\n"};
-      Bytes bytes = ScratchDirectory::read(words[words.size() - 3]);
-      appendCertificate(bytes, certificateEntry(false));
-      std::ofstream(std::filesystem::path(words.back()), std::ios::binary)
-          .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-      return ProgramRun{};
-    };
     try {
-      return runPublish(arguments, out_, err_, systemFileOperations(), fake);
+      return runPublish(arguments, out_, err_, systemFileOperations(), signer_run_);
     } catch (const ToolError& failure) {  // as channel_stamp's dispatch tells it
       err_ << failure.message;
       return failure.exitCode;
@@ -58,6 +48,16 @@ class Publish : public ToolTest {
   std::string template_, signer_, key_, password_, out_dir_;
   std::vector<std::string> calls_;
   int signs_ = 0, failSign_ = 0;
+  ProgramRunner signer_run_ = [this](const std::string& program, const std::vector<std::string>& words) {
+    calls_.push_back(program + " " + words[0]);
+    if (words[0] == "verify") return ProgramRun{};
+    if (++signs_ == failSign_) return ProgramRun{.exitCode = 255, .output = "Failed to read key\n"};
+    Bytes bytes = ScratchDirectory::read(words[words.size() - 3]);
+    appendCertificate(bytes, certificateEntry(false));
+    std::ofstream(std::filesystem::path(words.back()), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return ProgramRun{};
+  };
 };
 
 TEST_F(Publish, ASignerThatFailsOnTheSecondCopyPublishesNothing) {
@@ -93,6 +93,26 @@ TEST_F(Publish, SignedAndUnsignedReleasesAreAuditedAgainstTheirReport) {
   folder_.write("release/b.exe", changed);
   EXPECT_EQ(run({"audit", report, "--dir", out_dir_}), kExitAuditDiffers);
   EXPECT_TRUE(printed("b.exe: its SHA-256 is ")) << out_.str();
+}
+
+TEST_F(Publish, ForcedCopiesCarryTheirWarningsIntoTheReport) {
+  // MiniType 1 gives the command line no sub-channel: this copy never passes its self-test.
+  manifest_ = folder_.write("manifest.csv", "output,channel,mini-type,sub-channel\nz.exe,7,1,3\n");
+  ASSERT_EQ(publish({"--force"}), 0) << err_.str();
+  EXPECT_TRUE(printed("warning: the copy fails its header self-test: self-test code 6: subChannelId differs"))
+      << out_.str();
+  const Bytes report = ScratchDirectory::read(folder_.path("release/publish-report.json"));
+  const std::string text(report.begin(), report.end());
+  EXPECT_NE(text.find("\"warnings\": [\n        \"the copy fails its header self-test: self-test code 6"),
+            std::string::npos) << text;
+  EXPECT_NE(text.find("\"code\": 6"), std::string::npos) << text;
+}
+
+TEST_F(Publish, ASignerThatEndsWellButWritesNothingFailsItsRow) {
+  signer_run_ = [](const std::string&, const std::vector<std::string>&) { return ProgramRun{}; };
+  EXPECT_EQ(publish(signingOptions()), kExitPublishFailed);
+  EXPECT_TRUE(complained("row 1 (a.exe): reading the signed copy failed: there is no file")) << err_.str();
+  EXPECT_EQ(leftBeside(), 0u);
 }
 
 TEST_F(Publish, AFolderThatIsNotAPreviousReleaseIsNeverReplaced) {
