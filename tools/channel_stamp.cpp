@@ -217,7 +217,9 @@ int verifyCommand(const std::vector<std::string>& arguments, std::ostream& out, 
   const std::string& copy = arguments[0];
   ExecutableInfo info;
   const std::vector<uint8_t> bytes = readExecutable(copy, info);
-  const SelfTest test = runSelfTest(bytes, launcherPath(copy), {arguments.begin() + std::min<size_t>(2, arguments.size()), arguments.end()});
+  const std::vector<std::string> launcherArguments(arguments.begin() + std::min<size_t>(2, arguments.size()),
+                                                   arguments.end());
+  const SelfTest test = runSelfTest(bytes, launcherPath(copy), launcherArguments);
   if (!test.asked)
     err << "channel_stamp: note: without TestDosHeaderAttribute among its arguments the launcher runs "
            "its launch sequence, not this self-test\n";

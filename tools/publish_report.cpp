@@ -51,8 +51,11 @@ HeaderSettings stampOf(const JsonValue& fields, const std::string& where, std::v
     const bool* flag = value ? value->as<bool>() : nullptr;
     const int64_t* number = value ? value->as<int64_t>() : nullptr;
     if (field.isFlag && flag != nullptr) field.set(stamp, *flag);
-    else if (!field.isFlag && number != nullptr && *number >= field.low && *number <= field.high) field.set(stamp, *number);
-    else faults.push_back(where + ": fields." + field.label + " must be " + (field.isFlag ? "true or false" : fieldRangeText(field)));
+    else if (!field.isFlag && number != nullptr && *number >= field.low && *number <= field.high)
+      field.set(stamp, *number);
+    else
+      faults.push_back(where + ": fields." + field.label + " must be " +
+                       (field.isFlag ? "true or false" : fieldRangeText(field)));
   }
   return stamp;
 }

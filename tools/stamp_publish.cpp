@@ -33,15 +33,17 @@ struct PublishRequest {
 // Where the value of publish's own option `name` goes, or nullptr for another argument.
 std::string* ownOption(PublishRequest& request, const std::string& name) {
   const std::pair<const char*, std::string*> options[] = {
-      {"--osslsigncode", &request.signer},   {"--pkcs12", &request.pkcs12},   {"--password-file", &request.passwordFile},
-      {"--pkcs11-module", &request.pkcs11Module}, {"--key-id", &request.keyId}, {"--certs", &request.certs},
-      {"--timestamp", &request.timestamp},   {"--ca-file", &request.caFile},
+      {"--osslsigncode", &request.signer},        {"--pkcs12", &request.pkcs12},
+      {"--password-file", &request.passwordFile}, {"--pkcs11-module", &request.pkcs11Module},
+      {"--key-id", &request.keyId},               {"--certs", &request.certs},
+      {"--timestamp", &request.timestamp},        {"--ca-file", &request.caFile},
   };
   for (const auto& [option, value] : options)
     if (name == option) return value;
   return nullptr;
 }
 
+// Refuses key options that do not go together, and signing options without a key.
 void checkKeyOptions(const PublishRequest& request) {
   if (!request.pkcs12.empty() && !request.pkcs11Module.empty())
     usageError("publish", "give --pkcs12 or --pkcs11-module, not both");
@@ -101,7 +103,8 @@ class Staging {
     const auto stamp = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
     std::error_code error;
     for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
-      const fs::path candidate = out.parent_path() / (out.filename().native() + pathOf(".publish-staging-" + std::to_string(stamp + attempt)).native());
+      const std::string suffix = ".publish-staging-" + std::to_string(stamp + attempt);
+      const fs::path candidate = out.parent_path() / (out.filename().native() + pathOf(suffix).native());
       if (fs::create_directory(candidate, error)) root_ = candidate;
       else if (error) break;
     }
@@ -142,7 +145,8 @@ std::string replaceRefusal(const fs::path& folder) {
   const FileReadResult report = readWholeFile(toUtf16(utf8Of(folder / kPublishReportName)));
   if (report.status != FileReadStatus::Read) return std::string("holds no readable ") + kPublishReportName;
   const auto rows = readPublishReport(std::string(report.bytes.begin(), report.bytes.end()));
-  if (!std::holds_alternative<std::vector<BatchCopy>>(rows)) return std::string("holds a ") + kPublishReportName + " that is not a publish report";
+  if (!std::holds_alternative<std::vector<BatchCopy>>(rows))
+    return std::string("holds a ") + kPublishReportName + " that is not a publish report";
   std::vector<std::string> expected = {kPublishReportName, kChecksumsName};
   for (const BatchCopy& copy : std::get<std::vector<BatchCopy>>(rows)) expected.push_back(copy.output);
   for (fs::directory_iterator entry(folder, error); !error && entry != fs::directory_iterator(); entry.increment(error)) {
@@ -201,7 +205,9 @@ class Publisher {
   std::vector<std::string> signArguments(const std::string& in, const std::string& out) const {
     std::vector<std::string> arguments = {"sign"};
     if (!request_.pkcs12.empty()) arguments.insert(arguments.end(), {"-pkcs12", request_.pkcs12});
-    else arguments.insert(arguments.end(), {"-pkcs11module", request_.pkcs11Module, "-certs", request_.certs, "-key", request_.keyId});
+    else
+      arguments.insert(arguments.end(),
+                       {"-pkcs11module", request_.pkcs11Module, "-certs", request_.certs, "-key", request_.keyId});
     // The password is read from its file, never put on a command line that others may list.
     if (!request_.passwordFile.empty()) arguments.insert(arguments.end(), {"-readpass", request_.passwordFile});
     if (!request_.timestamp.empty()) arguments.insert(arguments.end(), {"-ts", request_.timestamp});
@@ -242,7 +248,9 @@ class Publisher {
     published.selfTestCode = test.code;
     published.selfTestVerdict = selfTestVerdict(test);
     if (test.code == 0) return;
-    if (!request_.batch.force) failCopy(published.copy, "the header self-test", published.selfTestVerdict + " (--force publishes it with a warning)");
+    if (!request_.batch.force)
+      failCopy(published.copy, "the header self-test",
+               published.selfTestVerdict + " (--force publishes it with a warning)");
     published.copy.warnings.push_back("the copy fails its header self-test: " + published.selfTestVerdict);
   }
 
