@@ -121,7 +121,6 @@ class Staging {
   fs::path copies() const { return root_ / "copies"; }
   fs::path signing() const { return root_ / "signing"; }
   fs::path previous() const { return root_ / "previous"; }
-  std::string name() const { return utf8Of(root_); }
   void keep() { kept_ = true; }
   bool kept() const { return kept_; }
 
