@@ -98,6 +98,46 @@ TEST_F(HallLaunchE2E, InstalledHallIsStartedAgainOnceItsWindowShows) {
   EXPECT_FALSE(pathExists(hall + L"\\config\\original\\InsChannel.as"));
 }
 
+// The screen's scale for the programs started while it lives: Wine reads
+// LogPixels when a program starts (96 is 100 %, 144 is 150 %).
+class ScopedLogPixels {
+ public:
+  explicit ScopedLogPixels(DWORD dpi) {
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &key_, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi),
+              ERROR_SUCCESS);
+  }
+  ~ScopedLogPixels() {
+    RegDeleteValueW(key_, L"LogPixels");
+    RegCloseKey(key_);
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// At 150 % a hall that draws in the screen's own pixels shows a window of 600
+// x 560 of them, and the launcher still finds it. Windows would tell a
+// launcher without DPI awareness 400 x 373, not a main window; Wine scales
+// nothing for such programs, so the awareness itself is checked in the
+// manifest (image_test.py), and this run shows the detection holds at 150 %.
+TEST_F(HallLaunchE2E, AtHighDpiTheHallWindowIsMeasuredInScreenPixels) {
+  const ScopedLogPixels scale(144);
+  const std::wstring hall = makeHall();
+  setRegistryString(HKEY_CURRENT_USER, kHallKey, kHallValue, hall);
+  SetEnvironmentVariableW(L"LUDORA_TEST_WINDOW_MS", L"30000");
+  SetEnvironmentVariableW(L"LUDORA_TEST_WINDOW_PIXELS", L"600x560");
+  const TraceLines lines = run(stampedLauncher(77, 2001));
+  SetEnvironmentVariableW(L"LUDORA_TEST_WINDOW_PIXELS", nullptr);
+  ASSERT_GE(lines.size(), 4u) << shown(lines);
+  const int polls = int(lines.size()) - 3;
+  EXPECT_LT(polls, kWaitPolls);
+  EXPECT_EQ(lines, joined({{startupLine(2001, 77), kRecordedLine, kRecordedLine}, pollLines(polls)})) << shown(lines);
+  EXPECT_EQ(startsAfterWaiting(2).size(), 2u);
+}
+
 // Finds the launcher's message box: a visible dialog (class "#32770") of that process.
 struct BoxSearch {
   DWORD processId;

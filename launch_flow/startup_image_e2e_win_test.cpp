@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "channel_version.h"
 #include "common/unique_handle_win.h"
 #include "tests/support/launch_flow/startup_e2e_support_win.h"
 
@@ -155,7 +156,9 @@ TEST(LauncherImage, CarriesItsManifestAndVersion) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT size = 0;
   ASSERT_TRUE(VerQueryValueW(version.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+  const WORD expected[] = {CHANNEL_VERSION_NUMBERS};
+  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(expected[1], expected[0]));
+  EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(expected[3], expected[2]));
   wchar_t* name = nullptr;
   ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\080404b0\\OriginalFilename",
                              reinterpret_cast<void**>(&name), &size));

@@ -50,9 +50,11 @@ std::optional<int32_t> cidNumber(std::u16string_view path) {
   return stringToLong(path.substr(at + 3));
 }
 
+HeaderSettings withCidRule(HeaderSettings stamp, std::u16string_view programPath) {
+  if (stamp.channelId != 0 && stamp.subChannelId == 0) stamp.subChannelId = cidNumber(programPath).value_or(0);
+  return stamp;
+}
+
 HeaderSettings decodeHeaderSettings(std::span<const uint8_t> fileBytes, std::u16string_view programPath) {
-  HeaderSettings settings = decodeStamp(fileBytes);
-  if (settings.channelId != 0 && settings.subChannelId == 0)
-    settings.subChannelId = cidNumber(programPath).value_or(0);
-  return settings;
+  return withCidRule(decodeStamp(fileBytes), programPath);
 }

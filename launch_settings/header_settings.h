@@ -45,6 +45,11 @@ HeaderSettings decodeStamp(std::span<const uint8_t> fileBytes);
 // "D:\Cidade\x.exe" gives 0. std::nullopt when the path holds no "cid".
 std::optional<int32_t> cidNumber(std::u16string_view path);
 
+// `stamp` as the launcher reads it from a program file at `programPath`: when
+// it names a channel but no sub-channel, the sub-channel is the path's "cid"
+// number (0 without one).
+HeaderSettings withCidRule(HeaderSettings stamp, std::u16string_view programPath);
+
 // What the launcher reads from the program file at `programPath` whose bytes
 // are `fileBytes`: the stamp, and, when it names a channel but no
 // sub-channel, the sub-channel from the path's "cid" number (0 without one).

@@ -19,6 +19,7 @@ packages=(
   python3-pefile  # static checks of the built programs
   xvfb x11-utils xdotool locales fonts-wqy-zenhei
   openssl osslsigncode  # a throw-away certificate and Authenticode signing of stamped copies
+  zip unzip  # the tools package, packed the same way every time, and its check
 )
 [ "${1:-}" = demo ] && packages+=(imagemagick)
 
@@ -31,22 +32,8 @@ missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
 done
-# A mirror caught mid-sync can fail one index (apt then drops it); the others
-# may still serve the install. When they do not (the i386 packages of a
-# security update need their own index), a later try may find the mirror whole.
-install_missing() {
-  apt-get update -qq || echo "apt-get update reported errors; installing from the indexes it has"
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-}
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  for attempt in 1 2 3 4; do
-    install_missing && break
-    [ "$attempt" -lt 4 ] || { echo "could not install: ${missing[*]}" >&2; exit 1; }
-    echo "the install failed; trying again in 60 s (attempt $((attempt + 1)) of 4)"
-    sleep 60
-  done
-fi
+# apt-install.sh rides out a mirror caught mid-sync (it says which suites it used).
+[ ${#missing[@]} -eq 0 ] || "$(dirname "${BASH_SOURCE[0]}")/apt-install.sh" "${missing[@]}"
 
 # zh_CN.UTF-8 gives Wine code page 936, in which debug-trace lines reach a debugger exactly.
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then

@@ -27,7 +27,7 @@ constexpr const char* kOverview =
     "was; a FILE that another program keeps open but lets others write is rewritten in\n"
     "place); a missing FILE is created as UTF-8 with a byte-order mark. Like the launcher,\n"
     "they keep entries only: comments, blank lines and name case are not kept.\n"
-    "'channel_record COMMAND --help' describes a command.\n"
+    "'channel_record COMMAND --help' describes a command; 'channel_record --version' tells the version.\n"
     "Exit codes: 0 done; 16 wrong arguments; 17 a file could not be read; 18 the input\n"
     "is not what the command works on (see the message); 21 a file could not be written.\n";
 

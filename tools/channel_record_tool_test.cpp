@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "record_file/channel_record_file.h"
 #include "record_file/record_cipher.h"
 #include "tools/record_display.h"
@@ -257,6 +259,13 @@ TEST_F(ChannelRecord, ArgumentsAndHelp) {
   }
   EXPECT_EQ(run({"help"}), 0);
   EXPECT_TRUE(printed("Exit codes:"));
+}
+
+TEST_F(ChannelRecord, VersionNamesTheReleaseAndTheCommit) {
+  EXPECT_EQ(run({"--version"}), 0);
+  EXPECT_TRUE(std::regex_match(
+      out_.str(), std::regex("channel_record [0-9]+\\.[0-9]+\\.[0-9]+ \\(commit ([0-9a-f]{12}(\\+modified)?|unknown)\\)\n")))
+      << out_.str();
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -9,7 +10,6 @@
 
 #include "common/ascii_case.h"
 #include "file_io/file_io.h"
-#include "launch_settings/command_line.h"
 #include "launch_settings/header_self_check.h"
 #include "launch_settings/stamp_writer.h"
 #include "tools/pe_image.h"
@@ -21,6 +21,7 @@
 #include "tools/tool_command.h"
 #include "tools/tool_files.h"
 #include "tools/tool_text.h"
+#include "tools/unpassable_stamp.h"
 
 namespace {
 
@@ -36,9 +37,10 @@ constexpr const char* kOverview =
     "                         check a published folder against its manifest or publish report\n"
     "  publish MANIFEST.csv --template COPY --out DIR [--force] [signing options]\n"
     "                         stamp, sign, verify, self-test and audit, then put DIR in place\n"
-    "'channel_stamp COMMAND --help' describes a command.\n"
-    "Exit codes: 0 done; 1..15 verify: the self-test code; 16 wrong arguments; 17 a file\n"
-    "could not be read; 18 not a Windows executable; 19 signed copy refused; 20 invalid\n"
+    "'channel_stamp COMMAND --help' describes a command; 'channel_stamp --version' tells the version.\n"
+    "Exit codes: 0 done; 1..15 verify: the self-test code; 16 wrong arguments, or a stamp\n"
+    "that can never pass the self-test; 17 a file could not be read; 18 not a Windows\n"
+    "executable, or not one that can be the launcher; 19 signed copy refused; 20 invalid\n"
     "manifest (nothing written); 21 a file could not be written (the old one is unchanged);\n"
     "22 audit: a copy is missing or differs; 23 publish: a copy failed a step (nothing\n"
     "was published).\n";
@@ -49,20 +51,29 @@ constexpr const char* kStampHelp =
     "         [--auto-running-disabled] [--silent-running] [--install-hall]\n"
     "         [--auto-check-agree-box] [--auto-install] [--no-create-shortcut]\n"
     "         [--show-only-first-install-page] [--output OUT] [--force]\n"
-    "Writes every header-backed field into the MS-DOS header of COPY (offsets 0x1C..0x3B);\n"
-    "fields not named are stamped 0 / off. Without --output, COPY itself is changed. The\n"
-    "file is written through a temporary file and a rename, never half-written.\n"
+    "Writes all fifteen header-backed fields into the reserved words of COPY's MS-DOS\n"
+    "header (offsets 0x1C..0x3B, all but the unused 0x24..0x27); fields not named are\n"
+    "stamped 0 / off. The one other field that changes is the PE CheckSum, recomputed over\n"
+    "the stamped file as the linker computed it (one the linker left 0, \"not set\", stays\n"
+    "0); signing recomputes it again. Without --output, COPY itself is changed. The file is\n"
+    "written through a temporary file and a rename, never half-written.\n"
     "Numbers are decimal: channel, sub-channel and app-id take 32 bits, --mini-type 0..65535,\n"
     "--tag and --delay-start-seconds -32768..65535 (16 bits).\n"
-    "COPY must be a Windows (PE) executable. Stamping changes bytes that an Authenticode\n"
-    "signature covers, so a signed COPY is refused: stamp first, sign after. --force\n"
-    "stamps it anyway, leaving a signature that no longer verifies.\n";
+    "COPY must be the launcher: a Windows program (not a DLL) for x86, PE32 (a 64-bit PE32+\n"
+    "program is refused). A stamp that the copy can never pass its header self-test with\n"
+    "is refused (exit 16) with the reason: with --mini-type 1 the launcher reads no\n"
+    "sub-channel from its command line, so a sub-channel, stamped or taken from \"cid\" and\n"
+    "a number in the copy's path, fails it.\n"
+    "Stamping changes bytes that an Authenticode signature covers, so a signed COPY is\n"
+    "refused: stamp first, sign after. --force stamps anyway, with a warning, a signed COPY\n"
+    "(its signature then no longer verifies) and a stamp that can never pass.\n";
 
 constexpr const char* kShowHelp =
     "usage: channel_stamp show COPY\n"
     "Lists the stamp of COPY field by field, the sub-channel the launcher takes from a\n"
     "\"cid\" number in COPY's full path (when the stamp has a channel and no sub-channel),\n"
-    "whether COPY is signed, and the arguments that make COPY pass its header self-test.\n";
+    "whether COPY is signed, and the arguments that make COPY pass its header self-test,\n"
+    "or why it can never pass it.\n";
 
 constexpr const char* kVerifyHelp =
     "usage: channel_stamp verify COPY [-- ARGS...]\n"
@@ -114,7 +125,10 @@ const char* batchHelp() {
            "(off). Fields may be quoted. Every row is checked before any copy is written: one\n"
            "invalid row writes nothing. Existing files of the same names in DIR are replaced:\n"
            "every copy is written beside its place and flushed to the disk first, then all are\n"
-           "renamed into place, so a failed write leaves DIR as it was. --force: as for stamp.\n";
+           "renamed into place, so a failed write leaves DIR as it was. A row whose copy can\n"
+           "never pass its header self-test at its place in DIR is refused as for stamp (exit\n"
+           "16, nothing written). Each copy's stamp changes what stamp changes, nothing else.\n"
+           "--force: as for stamp.\n";
   }();
   return help.c_str();
 }
@@ -146,6 +160,42 @@ std::vector<uint8_t> readExecutable(const std::string& path, ExecutableInfo& inf
   info = inspectExecutable(bytes);
   if (!info.isExecutable()) throw ToolError{kExitBadInput, path + " is not a Windows executable: " + info.problem};
   return bytes;
+}
+
+// The bytes of a copy of the launcher to stamp; raises ToolError when it is
+// not a Windows executable, or not a program of `widths` (a DLL, 64-bit).
+std::vector<uint8_t> readLauncherImage(const std::string& path, ExecutableInfo& info, LauncherWidths widths) {
+  std::vector<uint8_t> bytes = readExecutable(path, info);
+  if (const std::string problem = launcherImageProblem(info, widths); !problem.empty())
+    throw ToolError{kExitBadInput, path + " is " + problem + ": only copies of the launcher are stamped"};
+  return bytes;
+}
+
+// One line for each reason why a copy called `what`, carrying `stamp` at
+// `path`, can never pass its header self-test.
+std::vector<std::string> unpassableFaults(const std::string& what, const HeaderSettings& stamp, const std::string& path) {
+  std::vector<std::string> faults;
+  for (const std::string& reason : unpassableStampReasons(stamp, launcherPath(path)))
+    faults.push_back(what + " can never pass its self-test: " + reason);
+  return faults;
+}
+
+// Tells each of `faults` on `err` and raises ToolError kExitUsage (`outcome`
+// says what was left undone) unless `force`, with which they are warnings.
+void refuseUnpassable(const std::vector<std::string>& faults, bool force, const std::string& outcome,
+                      std::ostream& err) {
+  if (faults.empty()) return;
+  for (const std::string& fault : faults) err << "channel_stamp: " << (force ? "warning: " : "") << fault << "\n";
+  if (!force)
+    throw ToolError{kExitUsage, "refused a stamp that can never pass the launcher's self-test; " + outcome +
+                                    " (--force stamps it anyway)"};
+}
+
+// Writes `stamp` into the image `bytes` and brings its PE CheckSum up to date
+// (one the linker left 0 stays 0).
+void stampImage(std::vector<uint8_t>& bytes, const ExecutableInfo& info, const HeaderSettings& stamp) {
+  writeStamp(bytes, stamp);
+  refreshChecksum(bytes, info);
 }
 
 // Refuses a signed copy unless `force`; with `force`, warns, and returns the
@@ -184,17 +234,21 @@ void describe(std::ostream& out, const std::string& path, const std::vector<uint
       value += "  (the launcher reads " + fieldValueText(field, asRead) + " from \"cid\" in this path)";
     listLine(out, field.label, value, kValueColumn);
   }
-  listLine(out, "self-test arguments", joined(selfTestArguments(asRead)), kValueColumn);
+  const std::vector<std::string> unpassable = unpassableStampReasons(stamp, launcherPath(path));
+  for (const std::string& reason : unpassable)
+    listLine(out, "self-test", "this copy can never pass its self-test: " + reason, kValueColumn);
+  if (unpassable.empty()) listLine(out, "self-test arguments", joined(selfTestArguments(asRead)), kValueColumn);
 }
 
 int stampCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-                 const FileOperations& files) {
+                 const FileOperations& files, LauncherWidths widths) {
   const StampRequest request = parseStampRequest(arguments);
-  ExecutableInfo info;
-  std::vector<uint8_t> bytes = readExecutable(request.copy, info);
-  checkSignature(request.copy, info, request.force, err);
-  writeStamp(bytes, request.stamp);
   const std::string target = request.output.empty() ? request.copy : request.output;
+  refuseUnpassable(unpassableFaults(target, request.stamp, target), request.force, target + " was not written", err);
+  ExecutableInfo info;
+  std::vector<uint8_t> bytes = readLauncherImage(request.copy, info, widths);
+  checkSignature(request.copy, info, request.force, err);
+  stampImage(bytes, info, request.stamp);
   writeOutputFile(target, bytes, files);
   out << "stamped " << target << "\n";
   describe(out, target, bytes, info);
@@ -220,7 +274,7 @@ int verifyCommand(const std::vector<std::string>& arguments, std::ostream& out, 
   const std::vector<std::string> launcherArguments(arguments.begin() + std::min<size_t>(2, arguments.size()),
                                                    arguments.end());
   const SelfTest test = runSelfTest(bytes, launcherPath(copy), launcherArguments);
-  if (!test.asked)
+  if (!test.commandLine.testDosHeaderAttribute)
     err << "channel_stamp: note: without TestDosHeaderAttribute among its arguments the launcher runs "
            "its launch sequence, not this self-test\n";
   out << selfTestVerdict(test) << "\n";
@@ -372,10 +426,17 @@ std::vector<BatchCopy> readAuditRows(const std::string& path, bool& fromReport, 
 
 }  // namespace
 
-BatchPlan readBatchPlan(const std::string& manifest, const std::string& templateCopy, bool force, std::ostream& err) {
+BatchPlan readBatchPlan(const std::string& manifest, const std::string& templateCopy, const std::string& folder,
+                        bool force, LauncherWidths widths, std::ostream& err) {
   BatchPlan plan;
   plan.copies = readManifestFile(manifest, "nothing was written", err);
-  plan.templateBytes = readExecutable(templateCopy, plan.templateInfo);
+  std::vector<std::string> unpassable;
+  for (BatchCopy& copy : plan.copies) {
+    copy.warnings = unpassableBatchCopies({copy}, folder);
+    unpassable.insert(unpassable.end(), copy.warnings.begin(), copy.warnings.end());
+  }
+  refuseUnpassable(unpassable, force, "nothing was written", err);
+  plan.templateBytes = readLauncherImage(templateCopy, plan.templateInfo, widths);
   if (const std::string warning = checkSignature(templateCopy, plan.templateInfo, force, err); !warning.empty())
     for (BatchCopy& copy : plan.copies) copy.warnings.push_back(warning);
   return plan;
@@ -393,7 +454,7 @@ std::vector<std::string> writeBatchCopies(const BatchPlan& plan, const std::stri
   std::vector<uint8_t> bytes = plan.templateBytes;
   std::vector<std::string> targets;
   for (const BatchCopy& copy : plan.copies) {
-    writeStamp(bytes, copy.stamp);
+    stampImage(bytes, plan.templateInfo, copy.stamp);
     targets.push_back(utf8Of(pathOf(folder) / pathOf(copy.output)));
     if (const FileStatus added = writer.add(toUtf16(targets.back()), bytes); !added.ok())
       throw ToolError{kExitCannotWrite, "cannot write " + targets.back() + " (" + failureText(added) +
@@ -411,15 +472,19 @@ std::vector<std::string> writeBatchCopies(const BatchPlan& plan, const std::stri
 namespace {
 
 int batchCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-                 const FileOperations& files) {
+                 const FileOperations& files, LauncherWidths widths) {
   const ManifestArguments parsed = parseManifestArguments("batch", arguments, "--out", true);
   if (parsed.templateCopy.empty()) usageError("batch", "batch needs --template COPY");
-  const BatchPlan plan = readBatchPlan(parsed.manifest, parsed.templateCopy, parsed.force, err);
+  const BatchPlan plan = readBatchPlan(parsed.manifest, parsed.templateCopy, parsed.folder, parsed.force, widths, err);
   const std::vector<std::string> targets = writeBatchCopies(plan, parsed.folder, files);
   for (size_t i = 0; i < plan.copies.size(); ++i) {
     const BatchCopy& copy = plan.copies[i];
+    const HeaderSettings asRead = withCidRule(copy.stamp, launcherPath(targets[i]));
     out << "row " << copy.row << ": " << targets[i] << "  channel " << copy.stamp.channelId << ", sub-channel "
-        << copy.stamp.subChannelId << ", app-id " << copy.stamp.appId << "\n";
+        << copy.stamp.subChannelId;
+    if (asRead.subChannelId != copy.stamp.subChannelId)
+      out << " (the launcher reads " << asRead.subChannelId << " from \"cid\" in this path)";
+    out << ", app-id " << copy.stamp.appId << "\n";
   }
   const size_t written = targets.size();
   out << "batch: " << written << " stamped " << (written == 1 ? "copy" : "copies") << " of " << parsed.templateCopy
@@ -522,14 +587,18 @@ int auditCommand(const std::vector<std::string>& arguments, std::ostream& out, s
   return differing == 0 ? kExitDone : kExitAuditDiffers;
 }
 
-const ToolCommand kCommands[] = {
-    {"stamp", kStampHelp, stampCommand},
-    {"show", kShowHelp, showCommand},
-    {"verify", kVerifyHelp, verifyCommand},
-    {"batch", batchHelp(), batchCommand},
-    {"audit", kAuditHelp, auditCommand},
-    {"publish", publishHelp(), publishCommand},
-};
+// The commands; those that stamp take copies of the launcher of `widths`.
+std::vector<ToolCommand> commands(LauncherWidths widths) {
+  using namespace std::placeholders;
+  return {
+      {"stamp", kStampHelp, std::bind(stampCommand, _1, _2, _3, _4, widths)},
+      {"show", kShowHelp, showCommand},
+      {"verify", kVerifyHelp, verifyCommand},
+      {"batch", batchHelp(), std::bind(batchCommand, _1, _2, _3, _4, widths)},
+      {"audit", kAuditHelp, auditCommand},
+      {"publish", publishHelp(), std::bind(publishCommand, _1, _2, _3, _4, widths)},
+  };
+}
 
 // Help is asked for by --help or -h anywhere before "--": what follows "--"
 // belongs to the launcher.
@@ -621,13 +690,9 @@ std::variant<std::vector<BatchCopy>, std::vector<std::string>> readBatchManifest
 
 SelfTest runSelfTest(std::span<const uint8_t> bytes, const std::u16string& programPath,
                      const std::vector<std::string>& arguments) {
-  std::vector<std::u16string> split = {programPath};
-  for (const std::string& argument : arguments) split.push_back(toUtf16(argument));
-  const CommandLineTokens tokens(split);
   SelfTest test;
-  test.asked = tokens.hasFlag(u"TestDosHeaderAttribute");
   test.header = decodeHeaderSettings(bytes, programPath);
-  test.commandLine = readCommandLineSettings(tokens);
+  test.commandLine = launcherCommandLine(programPath, arguments);
   test.code = headerSelfTestCode(test.header, test.commandLine);
   return test;
 }
@@ -640,7 +705,17 @@ std::string selfTestVerdict(const SelfTest& test) {
          (field ? fieldValueText(*field, test.commandLine) : "?");
 }
 
+std::vector<std::string> unpassableBatchCopies(const std::vector<BatchCopy>& copies, const std::string& folder) {
+  std::vector<std::string> faults;
+  for (const BatchCopy& copy : copies) {
+    const std::vector<std::string> more = unpassableFaults("row " + std::to_string(copy.row) + " (" + copy.output + ")",
+                                                           copy.stamp, utf8Of(pathOf(folder) / pathOf(copy.output)));
+    faults.insert(faults.end(), more.begin(), more.end());
+  }
+  return faults;
+}
+
 int runChannelStamp(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-                    const FileOperations& files) {
-  return runTool("channel_stamp", kOverview, kCommands, asksForHelp, arguments, out, err, files);
+                    const FileOperations& files, LauncherWidths widths) {
+  return runTool("channel_stamp", kOverview, commands(widths), asksForHelp, arguments, out, err, files);
 }

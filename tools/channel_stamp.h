@@ -21,7 +21,7 @@
 struct StampRequest {
   std::string copy;    // UTF-8 path of the copy to read
   std::string output;  // UTF-8 path to write the stamped copy to; empty: the copy itself
-  bool force = false;  // stamp even a signed copy
+  bool force = false;  // stamp even a signed copy, or a stamp the copy can never pass its self-test with
   HeaderSettings stamp;  // every field not named is 0 / off
 };
 
@@ -51,6 +51,12 @@ std::variant<std::vector<BatchCopy>, std::vector<std::string>> readBatchManifest
 // when it can.
 std::string outputNameProblem(const std::string& name);
 
+// One line for each reason why a copy of `copies`, written into `folder`,
+// could never pass its header self-test ("row 3 (a.exe) can never pass its
+// self-test: ..."; see unpassableStampReasons), in row order; empty when every
+// copy can pass. The one check of a batch's rows before anything is written.
+std::vector<std::string> unpassableBatchCopies(const std::vector<BatchCopy>& copies, const std::string& folder);
+
 // Raises ToolError kExitUsage: `message`, pointing at 'channel_stamp COMMAND --help'.
 [[noreturn]] void usageError(const std::string& command, const std::string& message);
 
@@ -78,10 +84,14 @@ struct BatchPlan {
 };
 
 // Reads what batch takes: every row of `manifest` checked (ToolError
-// kExitBadManifest, each fault told on `err`) and `templateCopy` (a Windows
-// executable; a signed one refused with kExitSigned unless `force`, which
-// warns on `err` and adds the warning to every copy).
-BatchPlan readBatchPlan(const std::string& manifest, const std::string& templateCopy, bool force, std::ostream& err);
+// kExitBadManifest, each fault told on `err`), a row whose copy can never
+// pass its self-test at its place in `folder` refused (kExitUsage; see
+// unpassableBatchCopies), and `templateCopy` (a copy of the launcher of
+// `widths`, kExitBadInput otherwise; a signed one refused with kExitSigned).
+// With `force` the refusals are warnings, told on `err` and added to the
+// copies they concern.
+BatchPlan readBatchPlan(const std::string& manifest, const std::string& templateCopy, const std::string& folder,
+                        bool force, LauncherWidths widths, std::ostream& err);
 
 // Writes the plan's copies into `folder` (created when missing), each beside
 // its place first, all flushed together, then renamed into place. Returns
@@ -93,7 +103,6 @@ std::vector<std::string> writeBatchCopies(const BatchPlan& plan, const std::stri
 // The launcher's header self-test done offline, as "verify" runs it.
 struct SelfTest {
   int code = 0;        // 0, or the code of the first field that differs (1..15)
-  bool asked = false;  // TestDosHeaderAttribute was among the arguments
   HeaderSettings header;  // the copy as the launcher reads it ("cid" rule applied)
   CommandLineSettings commandLine;
 };
@@ -109,6 +118,8 @@ std::string selfTestVerdict(const SelfTest& test);
 
 // Runs channel_stamp with the arguments after the program name (UTF-8):
 // reports on `out`, explains failures on `err`, returns the exit code. Files
-// are written through `files`.
+// are written through `files`; stamp and batch take copies of the launcher of
+// `widths` (the shipped launcher: 32-bit only).
 int runChannelStamp(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-                    const FileOperations& files = systemFileOperations());
+                    const FileOperations& files = systemFileOperations(),
+                    LauncherWidths widths = LauncherWidths::Only32Bit);

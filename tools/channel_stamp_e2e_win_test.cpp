@@ -15,6 +15,7 @@
 #include "tests/support/launch_settings/stamp_test_support_win.h"
 #include "tests/support/trace_capture_win.h"
 #include "tools/channel_stamp.h"
+#include "tools/pe_image.h"
 #include "tools/stamp_fields.h"
 #include "tools/tool_command.h"
 #include "tools/tool_text.h"
@@ -180,6 +181,36 @@ TEST_F(StampedByTheTool, VerifyGivesTheLaunchersCodeOnQuotedAndOddArguments) {
   }
 }
 
+// Each stamp the tool refuses as one its copy can never pass, stamped with
+// --force, really ends the launcher's self-test with 6, even with the
+// sub-channel given: with MiniType=1 the launcher reads none.
+TEST_F(StampedByTheTool, EachStampRefusedAsUnpassableFailsTheLaunchersSelfTest) {
+  CreateDirectoryW((scratch_.path() / L"cid7").c_str(), nullptr);
+  const struct {
+    const wchar_t* name;
+    std::vector<std::string> options;
+    int32_t subChannel;  // as the launcher reads it from the stamp or "cid"
+  } cases[] = {
+      {L"setup.exe", {"--sub-channel", "5"}, 5},
+      {L"setup_cid88.exe", {}, 88},
+      {L"cid7\\setup.exe", {}, 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(narrow(c.name));
+    std::vector<std::string> arguments = {"stamp", narrow(launcher_), "--output", path(c.name), "--channel", "77",
+                                          "--mini-type", "1"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    EXPECT_EQ(runProgram(builtProgram(L"channel_stamp.exe"), arguments).exitCode, DWORD(kExitUsage));
+    EXPECT_FALSE(std::filesystem::exists(scratch_.path() / c.name));
+    arguments.push_back("--force");
+    ASSERT_EQ(runProgram(builtProgram(L"channel_stamp.exe"), arguments).exitCode, 0u);
+    std::vector<std::string> best = selfTestArguments({.channelId = 77, .subChannelId = c.subChannel, .miniType = 1});
+    best.push_back("/SubSource=" + std::to_string(c.subChannel));
+    EXPECT_EQ(runProgram(wide(path(c.name)), best).exitCode, 6u);
+    EXPECT_EQ(verify(path(c.name), best), 6);
+  }
+}
+
 TEST_F(StampedByTheTool, ARealExecutableIsTakenAndItsSignedCopyRefused) {
   Bytes signedImage = readBytes(launcher_);
   const size_t peAt = signedImage[0x3C] | signedImage[0x3D] << 8 | signedImage[0x3E] << 16 | size_t(signedImage[0x3F]) << 24;
@@ -195,6 +226,13 @@ TEST_F(StampedByTheTool, ARealExecutableIsTakenAndItsSignedCopyRefused) {
   const std::string forced = path(L"forced.exe");
   EXPECT_EQ(runProgram(tool, {"stamp", signedCopy, "--channel", "5", "--output", forced, "--force"}).exitCode, 0u);
   EXPECT_EQ(runProgram(wide(forced), {"TestDosHeaderAttribute", "MiniType=0", "/MainSource=5"}).exitCode, 0u);
+
+  // The tool computes the CheckSum as the linker did, and keeps it up to date.
+  for (const Bytes& image : {readBytes(launcher_), readBytes(forced)}) {
+    const ExecutableInfo info = inspectExecutable(image);
+    const uint8_t* field = &image[info.checksumOffset];
+    EXPECT_EQ(uint32_t(field[0] | field[1] << 8 | field[2] << 16 | field[3] << 24), peChecksum(image, info));
+  }
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <tuple>
+
 #include "file_io/file_io.h"
 #include "launch_settings/stamp_writer.h"
 #include "tests/support/file_io/failing_file_operations.h"
@@ -12,7 +15,12 @@ namespace {
 
 class ChannelStamp : public ToolTest {
  protected:
-  ChannelStamp() : ToolTest(runChannelStamp) {}
+  ChannelStamp()
+      : ToolTest([](const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                    const FileOperations& files) { return runChannelStamp(arguments, out, err, files, widths_); }) {
+    widths_ = LauncherWidths::Only32Bit;
+  }
+  static inline LauncherWidths widths_;  // what stamp and batch take: 32-bit only, as the shipped tool
 };
 
 TEST_F(ChannelStamp, StampsEveryFieldIntoTheOutputAndLeavesTheRestAlone) {
@@ -99,6 +107,7 @@ TEST_F(ChannelStamp, RefusesFilesThatAreNotPeExecutablesAndChangesNothing) {
 
 TEST_F(ChannelStamp, RefusesSignedCopiesUnlessForced) {
   for (bool plus : {false, true}) {
+    widths_ = plus ? LauncherWidths::Also64Bit : LauncherWidths::Only32Bit;  // the x86-64 test build's tool
     Bytes signedImage = peImage(plus);
     appendCertificate(signedImage, certificateEntry(plus));
     const std::string copy = folder_.write(plus ? "signed64.exe" : "signed32.exe", signedImage);
@@ -116,6 +125,40 @@ TEST_F(ChannelStamp, RefusesSignedCopiesUnlessForced) {
     EXPECT_EQ(run({"show", output}), 0);
     EXPECT_TRUE(printed(plus ? "PE32+, signed" : "PE32, signed")) << out_.str();
   }
+}
+
+TEST_F(ChannelStamp, RefusesWhatCannotBeTheLauncherAndSaysWhy) {
+  Bytes dll = peImage(), arm = peImage();
+  putWord(dll, 0x84 + 18, 0x2102);  // IMAGE_FILE_DLL
+  putWord(arm, 0x84, 0x1C4);        // ARMNT
+  std::filesystem::create_directory(folder_.path("folder.exe"));
+  const std::string manifest = folder_.write("m.csv", "output,channel\na.exe,1\n");
+  for (const auto& [copy, code, message] : {
+           std::tuple{folder_.write("a.dll", dll), kExitBadInput, "a.dll is a DLL, not a program"},
+           {folder_.write("x64.exe", peImage(true)), kExitBadInput, "is a 64-bit program (PE32+); the launcher is 32-bit"},
+           {folder_.write("arm.exe", arm), kExitBadInput, "a program for another processor (machine 0x1C4)"},
+           {folder_.path("folder.exe"), kExitCannotRead, "folder.exe: it is a folder, not a file"}}) {
+    EXPECT_EQ(run({"stamp", copy, "--channel", "1"}), code) << message;
+    EXPECT_TRUE(complained(message)) << err_.str();
+    EXPECT_EQ(run({"batch", manifest, "--template", copy, "--out", folder_.path("out")}), code) << message;
+  }
+  EXPECT_EQ(folder_.fileCount(), 4u) << "nothing was written";
+}
+
+TEST_F(ChannelStamp, RefusesAStampTheCopyCanNeverPassUnlessForced) {
+  const std::string launcher = folder_.write("launcher.exe", peImage());
+  const std::string cidCopy = folder_.path("setup_cid88.exe");
+  EXPECT_EQ(run({"stamp", launcher, "--channel", "77", "--mini-type", "1", "--output", cidCopy}), kExitUsage);
+  EXPECT_TRUE(complained("setup_cid88.exe can never pass its self-test: mini-type 1 with sub-channel 88 from \"cid\""))
+      << err_.str();
+  EXPECT_TRUE(complained("setup_cid88.exe was not written (--force stamps it anyway)")) << err_.str();
+  EXPECT_EQ(folder_.fileCount(), 1u) << "nothing was written";
+
+  ASSERT_EQ(run({"stamp", launcher, "--channel", "77", "--mini-type", "1", "--output", cidCopy, "--force"}), 0);
+  EXPECT_TRUE(complained("warning: " + cidCopy + " can never pass its self-test")) << err_.str();
+  ASSERT_EQ(run({"show", cidCopy}), 0);
+  EXPECT_TRUE(printed("self-test                     this copy can never pass its self-test: mini-type 1")) << out_.str();
+  EXPECT_FALSE(printed("self-test arguments")) << out_.str();
 }
 
 TEST_F(ChannelStamp, VerifyGivesTheLaunchersSelfTestCode) {
@@ -194,6 +237,22 @@ TEST_F(ChannelStampBatch, WritesOneStampedCopyPerRow) {
   // Run again: the copies are replaced.
   ASSERT_EQ(batch("output,channel\na.exe,8\n"), 0) << err_.str();
   EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/a.exe")).channelId, 8);
+}
+
+TEST_F(ChannelStampBatch, RefusesRowsThatCanNeverPassTheirSelfTestUnlessForced) {
+  const std::string manifest = "output,channel,mini-type,sub-channel\n"
+                               "pid.exe,1,1,0\nsub.exe,1,1,5\nsetup_cid3.exe,1,1,\nplain_cid3.exe,1,2,\n";
+  EXPECT_EQ(batch(manifest), kExitUsage);
+  EXPECT_TRUE(complained("row 2 (sub.exe) can never pass its self-test: mini-type 1 with sub-channel 5")) << err_.str();
+  EXPECT_TRUE(complained("row 3 (setup_cid3.exe) can never pass its self-test")) << err_.str();
+  EXPECT_FALSE(complained("row 1") || complained("row 4")) << err_.str();
+  EXPECT_FALSE(ScratchDirectory::exists(out_dir_)) << "nothing was written";
+
+  ASSERT_EQ(batch(manifest, {"--force"}), 0) << err_.str();
+  EXPECT_TRUE(complained("warning: row 2 (sub.exe)")) << err_.str();
+  EXPECT_EQ(decodeStamp(ScratchDirectory::read(out_dir_ + "/sub.exe")).subChannelId, 5);
+  EXPECT_TRUE(printed("plain_cid3.exe  channel 1, sub-channel 0 (the launcher reads 3 from \"cid\" in this path)"))
+      << out_.str();
 }
 
 TEST_F(ChannelStampBatch, AnyInvalidRowWritesNothingAndEveryFaultIsNamed) {

@@ -12,6 +12,8 @@ struct ExecutableInfo {
   Kind kind = Kind::NotExecutable;
   std::string problem;  // why the file is NotExecutable; empty otherwise
   uint32_t peHeaderOffset = 0;  // e_lfanew: where "PE\0\0" stands
+  uint16_t machine = 0;         // the COFF header's Machine: 0x14C i386, 0x8664 x86-64, ...
+  bool isDll = false;           // the COFF header's Characteristics has IMAGE_FILE_DLL
   // Where the two header fields that signing rewrites stand, 0 when the
   // optional header is too short to hold them: the CheckSum (4 bytes) and
   // data directory 4 (8 bytes).
@@ -34,3 +36,28 @@ ExecutableInfo inspectExecutable(std::span<const uint8_t> bytes);
 
 // "PE32", "PE32+" or "not an executable".
 const char* kindName(ExecutableInfo::Kind kind);
+
+// The PE CheckSum of the image `bytes` as the linker and signing tools compute
+// it (the 16-bit one's-complement-style sum of the file with the CheckSum
+// field read as 0, plus the file's length). `info` must be an executable whose
+// checksumOffset is set.
+uint32_t peChecksum(std::span<const uint8_t> bytes, const ExecutableInfo& info);
+
+// Writes peChecksum into the CheckSum field of `bytes`, unless the field
+// holds 0 ("not set", left so) or the header has none.
+void refreshChecksum(std::span<uint8_t> bytes, const ExecutableInfo& info);
+
+inline constexpr uint16_t kMachineI386 = 0x14C;
+inline constexpr uint16_t kMachineX8664 = 0x8664;
+
+// The program images a copy of the launcher may be. The shipped launcher is an
+// i686 program (PE32, i386); an x86-64 launcher (PE32+) is built only by the
+// x86-64 test tree, whose tools stamp it.
+enum class LauncherWidths { Only32Bit, Also64Bit };
+
+// Why the executable `info` cannot be a copy of the launcher, in words that
+// name its kind ("a DLL, not a program", "a 64-bit program; the launcher is
+// 32-bit"), or empty when it can: a program (not a DLL) for i386 in a PE32
+// image, or, with LauncherWidths::Also64Bit, for x86-64 in a PE32+ image.
+// `info` must be an executable (inspectExecutable).
+std::string launcherImageProblem(const ExecutableInfo& info, LauncherWidths widths);

@@ -72,4 +72,17 @@ TEST(InspectExecutable, RefusesWhatIsNotAPeExecutable) {
   }
 }
 
+TEST(PeChecksum, KnownAnswersAndAnUnsetChecksumLeftAlone) {
+  Bytes image = peImage();
+  putDword(image, 0x98 + 64, 1);  // a CheckSum the linker set
+  putDword(image, 0x1C, 77);      // then a stamp
+  refreshChecksum(image, inspectExecutable(image));
+  EXPECT_EQ(image[0xD8] | image[0xD9] << 8 | image[0xDA] << 16 | image[0xDB] << 24, 0x747E);  // pefile's answer
+  image.push_back(7);
+  EXPECT_EQ(peChecksum(image, inspectExecutable(image)), 0x7486u) << "an odd length";
+  Bytes unset = peImage();
+  refreshChecksum(unset, inspectExecutable(unset));
+  EXPECT_EQ(unset, peImage());
+}
+
 }  // namespace

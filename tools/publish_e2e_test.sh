@@ -2,8 +2,9 @@
 # The release in one command, with a real signer: channel_stamp publish with a
 # throw-away key (openssl, as a PKCS#12 file and a password file) and
 # osslsigncode, on a small PE image of its own:
-#   - a manifest whose third row fails its header self-test publishes nothing
-#     and leaves no staging folder;
+#   - a manifest whose third row can never pass its header self-test is
+#     refused, and a signer that fails (its time-stamp server refuses the
+#     connection) publishes nothing and leaves no staging folder;
 #   - three signed copies: each signature verifies, SHA256SUMS checks with
 #     sha256sum, and audit agrees with the report;
 #   - published again without a key, the release is replaced by unsigned
@@ -36,12 +37,17 @@ signing=(--pkcs12 key.p12 --password-file password.txt --ca-file cert.pem)
 # MiniType 1 carries no sub-channel on the command line: that row can never pass.
 printf 'output,channel,sub-channel,mini-type,app-id\na.exe,1101010001,,,2001\nb_cid42.exe,1101010002,,,2001\nc.exe,77,5,1,9\n' >refused.csv
 output=$("$stamp" publish refused.csv --template launcher.exe --out release "${signing[@]}" 2>&1)
-check "a row that fails its self-test fails the publish" 23 $?
-echo "$output" | sed 's/^/      /'
-check "the message names the row and the step" 1 "$(grep -c '^channel_stamp: row 3 (c.exe): the header self-test failed' <<<"$output")"
-check "nothing is published and no staging folder is left" "" "$(ls -A | grep release)"
-
+check "a row that can never pass its self-test is refused" 16 $?
+check "the refusal names the row" 1 "$(grep -c '^channel_stamp: row 3 (c.exe) can never pass its self-test' <<<"$output")"
+check "nothing is published" "" "$(ls -A | grep release)"
 printf 'output,channel,sub-channel,app-id,silent\na.exe,1101010001,,2001,no\nb_cid42.exe,1101010002,,2001,yes\nc.exe,77,5,9,no\n' >manifest.csv
+# A time-stamp server that refuses the connection fails the signing of row 1.
+output=$("$stamp" publish manifest.csv --template launcher.exe --out release "${signing[@]}" --timestamp http://127.0.0.1:9/ 2>&1)
+check "a signer that fails fails the publish" 23 $?
+echo "$output" | tail -3 | sed 's/^/      /'
+check "the message names the row and the step" 1 "$(grep -c '^channel_stamp: row 1 (a.exe): signing failed' <<<"$output")"
+check "nothing is published and the staging folder is removed" "" "$(ls -A | grep release)"
+
 output=$("$stamp" publish manifest.csv --template launcher.exe --out release "${signing[@]}" 2>&1)
 check "publish signs three copies" 0 $?
 echo "$output" | sed 's/^/      /'

@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "common/ascii_case.h"
-#include "launch_settings/stamp_writer.h"
 #include "tools/channel_stamp.h"
 #include "tools/publish_report.h"
 #include "tools/sha256.h"
@@ -15,6 +14,7 @@
 #include "tools/tool_command.h"
 #include "tools/tool_files.h"
 #include "tools/tool_text.h"
+#include "tools/tool_version.h"
 
 namespace fs = std::filesystem;
 
@@ -240,9 +240,7 @@ class Publisher {
   // arguments its row gives (the "cid" rule over that path applied to both).
   void selfTest(const std::vector<uint8_t>& bytes, PublishedCopy& published) const {
     const std::u16string finalPath = (out_ / pathOf(published.copy.output)).u16string();
-    std::vector<uint8_t> rowHeader(kStampEnd, 0);
-    writeStamp(rowHeader, published.copy.stamp);
-    published.selfTestArguments = selfTestArguments(decodeHeaderSettings(rowHeader, finalPath));
+    published.selfTestArguments = selfTestArguments(withCidRule(published.copy.stamp, finalPath));
     const SelfTest test = runSelfTest(bytes, finalPath, published.selfTestArguments);
     published.selfTestCode = test.code;
     published.selfTestVerdict = selfTestVerdict(test);
@@ -352,13 +350,14 @@ const char* publishHelp() {
 }
 
 int runPublish(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-               const FileOperations& files, const ProgramRunner& runner) {
+               const FileOperations& files, LauncherWidths widths, const ProgramRunner& runner) {
   const PublishRequest request = parsePublishRequest(arguments);
-  const BatchPlan plan = readBatchPlan(request.batch.manifest, request.batch.templateCopy, request.batch.force, err);
-  refuseOwnNames(plan, request.batch.manifest);
   std::error_code error;
   fs::path target = fs::absolute(pathOf(request.batch.folder), error).lexically_normal();
   if (!target.has_filename()) target = target.parent_path();  // "release/" is "release"
+  const BatchPlan plan = readBatchPlan(request.batch.manifest, request.batch.templateCopy, utf8Of(target),
+                                       request.batch.force, widths, err);
+  refuseOwnNames(plan, request.batch.manifest);
   const bool replacing = fs::exists(fs::symlink_status(target, error));
   if (replacing) {
     if (const std::string refusal = replaceRefusal(target); !refusal.empty())
@@ -370,6 +369,7 @@ int runPublish(const std::vector<std::string>& arguments, std::ostream& out, std
   Staging staging(target);
   try {
     PublishReport report;
+    report.toolVersion = toolVersionText();
     report.manifest = request.batch.manifest;
     report.templateCopy = request.batch.templateCopy;
     report.templateSha256 = sha256Hex(plan.templateBytes);
@@ -391,6 +391,6 @@ int runPublish(const std::vector<std::string>& arguments, std::ostream& out, std
 }
 
 int publishCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-                   const FileOperations& files) {
-  return runPublish(arguments, out, err, files, runProgram);
+                   const FileOperations& files, LauncherWidths widths) {
+  return runPublish(arguments, out, err, files, widths, runProgram);
 }

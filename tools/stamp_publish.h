@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "file_io/file_io.h"
+#include "tools/pe_image.h"
 #include "tools/program_run.h"
 
 // The text of "channel_stamp publish --help".
@@ -17,10 +18,12 @@ const char* publishHelp();
 
 // Runs publish with the arguments after its name: reports on `out`, explains
 // failures on `err` (raising ToolError, as every command does), writes
-// through `files` and starts the signer through `runner`.
+// through `files`, takes copies of the launcher of `widths` and starts the
+// signer through `runner`.
 int runPublish(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-               const FileOperations& files, const ProgramRunner& runner);
+               const FileOperations& files, LauncherWidths widths, const ProgramRunner& runner);
 
-// publish as channel_stamp's command table runs it: with runProgram.
+// publish as channel_stamp's command table runs it: with runProgram, on
+// copies of the launcher of `widths`.
 int publishCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-                   const FileOperations& files);
+                   const FileOperations& files, LauncherWidths widths);

@@ -6,6 +6,7 @@
 #include "tools/channel_stamp.h"
 #include "tools/publish_report.h"
 #include "tools/tool_command.h"
+#include "tools/tool_version.h"
 
 namespace {
 
@@ -14,7 +15,9 @@ namespace {
 // copy; "verify" passes. Every call is kept.
 class Publish : public ToolTest {
  protected:
-  Publish() : ToolTest(runChannelStamp) {
+  Publish()
+      : ToolTest([](const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                    const FileOperations& files) { return runChannelStamp(arguments, out, err, files); }) {
     template_ = folder_.write("launcher.exe", peImage());
     signer_ = folder_.write("osslsigncode", "a stand-in");
     key_ = folder_.write("key.p12", "key");
@@ -27,7 +30,7 @@ class Publish : public ToolTest {
     err_.str("");
     arguments.insert(arguments.begin(), {manifest_, "--template", template_, "--out", out_dir_});
     try {
-      return runPublish(arguments, out_, err_, systemFileOperations(), signer_run_);
+      return runPublish(arguments, out_, err_, systemFileOperations(), LauncherWidths::Only32Bit, signer_run_);
     } catch (const ToolError& failure) {  // as channel_stamp's dispatch tells it
       err_ << failure.message;
       return failure.exitCode;
@@ -98,14 +101,18 @@ TEST_F(Publish, SignedAndUnsignedReleasesAreAuditedAgainstTheirReport) {
 TEST_F(Publish, ForcedCopiesCarryTheirWarningsIntoTheReport) {
   // MiniType 1 gives the command line no sub-channel: this copy never passes its self-test.
   manifest_ = folder_.write("manifest.csv", "output,channel,mini-type,sub-channel\nz.exe,7,1,3\n");
+  EXPECT_EQ(publish({}), kExitUsage);
+  EXPECT_EQ(leftBeside(), 0u);
   ASSERT_EQ(publish({"--force"}), 0) << err_.str();
+  EXPECT_TRUE(printed("warning: row 1 (z.exe) can never pass its self-test")) << out_.str();
   EXPECT_TRUE(printed("warning: the copy fails its header self-test: self-test code 6: subChannelId differs"))
       << out_.str();
   const Bytes report = ScratchDirectory::read(folder_.path("release/publish-report.json"));
   const std::string text(report.begin(), report.end());
-  EXPECT_NE(text.find("\"warnings\": [\n        \"the copy fails its header self-test: self-test code 6"),
-            std::string::npos) << text;
+  EXPECT_NE(text.find("\"warnings\": [\n        \"row 1 (z.exe) can never pass its self-test"), std::string::npos)
+      << text;
   EXPECT_NE(text.find("\"code\": 6"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"version\": \"" + toolVersionText() + "\""), std::string::npos) << text;
 }
 
 TEST_F(Publish, ASignerThatEndsWellButWritesNothingFailsItsRow) {

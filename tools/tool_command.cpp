@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "record_file/text_encoding.h"  // CAtlException
+#include "tools/tool_version.h"
 
 std::string hexText(uint32_t value) {
   static const char digits[] = "0123456789ABCDEF";
@@ -29,11 +30,15 @@ const ToolCommand* findCommand(std::span<const ToolCommand> commands, const std:
   return nullptr;
 }
 
-int dispatch(const char* overview, std::span<const ToolCommand> commands,
+int dispatch(const char* tool, const char* overview, std::span<const ToolCommand> commands,
              bool (*asksForHelp)(const std::vector<std::string>&), const std::vector<std::string>& arguments,
              std::ostream& out, std::ostream& err, const FileOperations& files) {
   if (arguments.empty()) throw ToolError{kExitUsage, std::string("missing command\n") + overview};
   const std::string& name = arguments[0];
+  if (name == "--version") {
+    out << tool << " " << toolVersionText() << "\n";
+    return kExitDone;
+  }
   if (isHelpOption(name) || name == "help") {
     const ToolCommand* command = arguments.size() > 1 ? findCommand(commands, arguments[1]) : nullptr;
     out << (command ? command->help : overview);
@@ -55,7 +60,7 @@ int runTool(const char* tool, const char* overview, std::span<const ToolCommand>
             bool (*asksForHelp)(const std::vector<std::string>&), const std::vector<std::string>& arguments,
             std::ostream& out, std::ostream& err, const FileOperations& files) {
   try {
-    return dispatch(overview, commands, asksForHelp, arguments, out, err, files);
+    return dispatch(tool, overview, commands, asksForHelp, arguments, out, err, files);
   } catch (const ToolError& error) {
     err << tool << ": " << error.message << "\n";
     return error.exitCode;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <span>
 #include <string>
@@ -41,12 +42,13 @@ std::string hexText(uint32_t value);
 struct ToolCommand {
   const char* name;
   const char* help;
-  int (*run)(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-             const FileOperations& files);
+  std::function<int(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                   const FileOperations& files)>
+      run;
 };
 
-// Runs a tool: "--help", "-h" or "help [COMMAND]" print `overview` or the
-// command's help; "COMMAND ARGS..." runs the command, or prints its help when
+// Runs a tool: "--version" prints the tool's name and toolVersionText();
+// "--help", "-h" or "help [COMMAND]" print `overview` or the command's help; "COMMAND ARGS..." runs the command, or prints its help when
 // `asksForHelp(ARGS)`. A ToolError is told on `err` as "TOOL: message" and its
 // exit code returned; running out of memory, or a text conversion that
 // fails, likewise ends with kExitCannotRead.

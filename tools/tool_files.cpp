@@ -1,5 +1,7 @@
 #include "tools/tool_files.h"
 
+#include <filesystem>
+
 #include "tools/tool_text.h"
 
 std::filesystem::path pathOf(const std::string& utf8) {
@@ -13,10 +15,21 @@ std::string utf8Of(const std::filesystem::path& path) {
 
 std::string failureText(const FileStatus& status) { return toUtf8(describeFileStatus(status)); }
 
+namespace {
+
+// Why the file at `path` was not read: a folder, or the failure of the read.
+std::string unreadable(const std::string& path, const FileReadResult& file) {
+  std::error_code error;
+  if (std::filesystem::is_directory(std::filesystem::path(toUtf16(path)), error)) return "it is a folder, not a file";
+  return failureText(file.failure);
+}
+
+}  // namespace
+
 std::vector<uint8_t> readInputFile(const std::string& path) {
   FileReadResult file = readWholeFile(toUtf16(path));
   if (file.status == FileReadStatus::Missing) throw ToolError{kExitCannotRead, "there is no file " + path};
-  if (file.status != FileReadStatus::Read) throw ToolError{kExitCannotRead, "cannot read " + path};
+  if (file.status != FileReadStatus::Read) throw ToolError{kExitCannotRead, "cannot read " + path + ": " + unreadable(path, file)};
   return std::move(file.bytes);
 }
 

@@ -19,7 +19,9 @@ std::string utf8Of(const std::filesystem::path& path);
 std::string failureText(const FileStatus& status);
 
 // The whole file at the UTF-8 `path`. Raises ToolError kExitCannotRead,
-// naming the path, when it is missing or cannot be read whole.
+// naming the path and why, when it is missing or cannot be read whole: "it is
+// a folder, not a file", or the failed step with the system's error code and
+// its meaning ("open failed, error 13 (no access)").
 std::vector<uint8_t> readInputFile(const std::string& path);
 
 // The failure to write `path`, as every tool path tells it: the file was

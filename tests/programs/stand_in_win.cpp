@@ -115,8 +115,11 @@ void showHallWindow(DWORD milliseconds) {
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.lpszClassName = L"GRootViewClass";
   RegisterClassW(&windowClass);
+  int width = 1024, height = 768;
+  if (swscanf(environmentText(L"LUDORA_TEST_WINDOW_PIXELS").c_str(), L"%dx%d", &width, &height) == 2)
+    SetProcessDPIAware();  // sized in the screen's own pixels, as a high-DPI hall is
   const HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Ludora stand-in", WS_POPUP | WS_VISIBLE, 0, 0,
-                                      1024, 768, nullptr, nullptr, windowClass.hInstance, nullptr);
+                                      width, height, nullptr, nullptr, windowClass.hInstance, nullptr);
   if (window == nullptr) return;
   SetTimer(window, 1, milliseconds, nullptr);
   MSG message{};

@@ -31,5 +31,7 @@ std::wstring environmentText(const wchar_t* name);
 DWORD environmentMilliseconds(const wchar_t* name);
 
 // Shows a visible top-level window of class "GRootViewClass", 1024 x 768 at the
-// screen's top left, for `milliseconds`, then destroys it.
+// screen's top left, for `milliseconds`, then destroys it. With
+// LUDORA_TEST_WINDOW_PIXELS=WxH the program is DPI-aware and the window W x H
+// screen pixels.
 void showHallWindow(DWORD milliseconds);
