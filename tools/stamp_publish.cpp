@@ -342,11 +342,13 @@ const char* publishHelp() {
          "/usr/bin/osslsigncode on Linux; on Windows it must be given). The password is\n"
          "passed to it as a file (-readpass), never on its command line.\n"
          "--force: as for batch; a copy that fails its self-test is then published with a\n"
-         "warning in the report instead of failing the publish.\n"
-         "Exit codes: 0 published; 16 wrong arguments; 17 a file is missing; 18 COPY is not an\n"
-         "executable; 19 COPY is signed; 20 invalid manifest; 21 DIR exists and is not a\n"
-         "previous publish, or a file could not be written; 23 a copy failed signing, its\n"
-         "signature, its self-test or the audit. Nothing is published unless it is 0.\n";
+         "warning in the report instead of failing the publish. The report carries the\n"
+         "tool's version (--version).\n"
+         "Exit codes: 0 published; 16 wrong arguments, or a row that can never pass its\n"
+         "self-test (as for batch); 17 a file is missing; 18 COPY is not a copy of the launcher;\n"
+         "19 COPY is signed; 20 invalid manifest; 21 DIR exists and is not a previous publish,\n"
+         "or a file could not be written; 23 a copy failed signing, its signature, its\n"
+         "self-test or the audit. Nothing is published unless it is 0.\n";
 }
 
 int runPublish(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
