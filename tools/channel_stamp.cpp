@@ -13,8 +13,11 @@
 #include "launch_settings/header_self_check.h"
 #include "launch_settings/stamp_writer.h"
 #include "tools/pe_image.h"
+#include "tools/publish_report.h"
+#include "tools/sha256.h"
 #include "tools/stamp_audit.h"
 #include "tools/stamp_fields.h"
+#include "tools/stamp_publish.h"
 #include "tools/tool_command.h"
 #include "tools/tool_files.h"
 #include "tools/tool_text.h"
@@ -31,13 +34,16 @@ constexpr const char* kOverview =
     "  batch MANIFEST.csv --template COPY --out DIR [--force]\n"
     "                         one stamped copy per manifest row\n"
     "  audit MANIFEST.csv --dir DIR [--template COPY]\n"
-    "                         check a published folder against its manifest\n"
+    "                         check a published folder against its manifest or publish report\n"
+    "  publish MANIFEST.csv --template COPY --out DIR [--force] [signing options]\n"
+    "                         stamp, sign, verify, self-test and audit, then put DIR in place\n"
     "'channel_stamp COMMAND --help' describes a command; 'channel_stamp --version' tells the version.\n"
     "Exit codes: 0 done; 1..15 verify: the self-test code; 16 wrong arguments, or a stamp\n"
     "that can never pass the self-test; 17 a file could not be read; 18 not a Windows\n"
     "executable, or not one that can be the launcher; 19 signed copy refused; 20 invalid\n"
     "manifest (nothing written); 21 a file could not be written (the old one is unchanged);\n"
-    "22 audit: a copy is missing or differs.\n";
+    "22 audit: a copy is missing or differs; 23 publish: a copy failed a step (nothing\n"
+    "was published).\n";
 
 constexpr const char* kStampHelp =
     "usage: channel_stamp stamp COPY --channel N [--sub-channel N] [--app-id N] [--mini-type N]\n"
@@ -127,19 +133,13 @@ const char* batchHelp() {
   return help.c_str();
 }
 
-// Raises a usage error for `command`.
+}  // namespace
+
 [[noreturn]] void usageError(const std::string& command, const std::string& message) {
   throw ToolError{kExitUsage, message + " (see 'channel_stamp " + command + " --help')"};
 }
 
-std::filesystem::path pathOf(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string utf8Of(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
+namespace {
 
 // The full path under which the launcher would see the copy: the "cid" rule
 // searches it whole, directories included.
@@ -198,16 +198,19 @@ void stampImage(std::vector<uint8_t>& bytes, const ExecutableInfo& info, const H
   refreshChecksum(bytes, info);
 }
 
-// Refuses a signed copy unless `force`; with `force`, warns.
-void checkSignature(const std::string& path, const ExecutableInfo& info, bool force, std::ostream& err) {
-  if (!info.isSigned()) return;
+// Refuses a signed copy unless `force`; with `force`, warns, and returns the
+// warning (empty when the copy is not signed).
+std::string checkSignature(const std::string& path, const ExecutableInfo& info, bool force, std::ostream& err) {
+  if (!info.isSigned()) return {};
   if (!force)
     throw ToolError{kExitSigned, path + " carries " + signatureText(info) +
                                      ". Stamping changes bytes that the signature covers, so it would no longer "
                                      "verify: stamp an unsigned copy and sign it afterwards, or give --force to "
                                      "stamp it anyway."};
-  err << "channel_stamp: warning: " << path << " carries " << signatureText(info)
-      << "; the stamped copy's signature no longer verifies: sign it again.\n";
+  const std::string warning = path + " carries " + signatureText(info) +
+                              "; the stamped copy's signature no longer verifies: sign it again.";
+  err << "channel_stamp: warning: " << warning << "\n";
+  return warning;
 }
 
 constexpr size_t kValueColumn = 30;
@@ -268,32 +271,24 @@ int verifyCommand(const std::vector<std::string>& arguments, std::ostream& out, 
   const std::string& copy = arguments[0];
   ExecutableInfo info;
   const std::vector<uint8_t> bytes = readExecutable(copy, info);
-  const std::u16string programPath = launcherPath(copy);
-  const HeaderSettings header = decodeHeaderSettings(bytes, programPath);
-
   const std::vector<std::string> launcherArguments(arguments.begin() + std::min<size_t>(2, arguments.size()),
                                                    arguments.end());
-  const CommandLineSettings commandLine = launcherCommandLine(programPath, launcherArguments);
-  if (!commandLine.testDosHeaderAttribute)
+  const SelfTest test = runSelfTest(bytes, launcherPath(copy), launcherArguments);
+  if (!test.commandLine.testDosHeaderAttribute)
     err << "channel_stamp: note: without TestDosHeaderAttribute among its arguments the launcher runs "
            "its launch sequence, not this self-test\n";
-  const int code = headerSelfTestCode(header, commandLine);
-  if (code == 0) {
-    out << "self-test code 0: the stamp and the command line agree on all 15 fields\n";
-    return code;
-  }
-  const StampField* field = fieldOfSelfTestCode(code);
-  out << "self-test code " << code << ": " << (field ? field->label : "?") << " differs: stamp "
-      << (field ? fieldValueText(*field, header) : "?") << ", command line "
-      << (field ? fieldValueText(*field, commandLine) : "?") << "\n";
-  return code;
+  out << selfTestVerdict(test) << "\n";
+  return test.code;
 }
 
-// The value of the option at `at` (the next argument); raises a usage error when there is none.
+}  // namespace
+
 const std::string& optionValue(const std::string& command, const std::vector<std::string>& arguments, size_t& at) {
   if (at + 1 >= arguments.size()) usageError(command, arguments[at] + " needs a value");
   return arguments[++at];
 }
+
+namespace {
 
 std::string trimmed(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t");
@@ -375,12 +370,7 @@ BatchCopy manifestRow(const CsvRecord& record, size_t row, const std::vector<Man
   return copy;
 }
 
-// The arguments of batch and audit: MANIFEST, --template COPY, the folder
-// option (`folderOption`), and --force where the command takes it.
-struct ManifestArguments {
-  std::string manifest, templateCopy, folder;
-  bool force = false;
-};
+}  // namespace
 
 ManifestArguments parseManifestArguments(const std::string& command, const std::vector<std::string>& arguments,
                                          const std::string& folderOption, bool takesForce) {
@@ -399,6 +389,15 @@ ManifestArguments parseManifestArguments(const std::string& command, const std::
   return parsed;
 }
 
+namespace {
+
+// Tells each fault of `manifest` on `err` and raises ToolError kExitBadManifest.
+[[noreturn]] void rejectManifest(const std::string& manifest, const std::vector<std::string>& faults,
+                                 const std::string& outcome, std::ostream& err) {
+  for (const std::string& fault : faults) err << "channel_stamp: " << manifest << ": " << fault << "\n";
+  throw ToolError{kExitBadManifest, manifest + ": " + std::to_string(faults.size()) + " fault(s) found; " + outcome};
+}
+
 // The copies the manifest file names; raises ToolError kExitBadManifest, each
 // fault told on `err`, when it is invalid. `outcome` ends the message:
 // "nothing was written".
@@ -408,25 +407,42 @@ std::vector<BatchCopy> readManifestFile(const std::string& manifest, const std::
   if (const auto* fault = std::get_if<std::string>(&records))
     throw ToolError{kExitBadManifest, manifest + ": " + *fault + "; " + outcome};
   auto copies = readBatchManifest(std::get<std::vector<CsvRecord>>(records));
-  if (const auto* faults = std::get_if<std::vector<std::string>>(&copies)) {
-    for (const std::string& fault : *faults) err << "channel_stamp: " << manifest << ": " << fault << "\n";
-    throw ToolError{kExitBadManifest, manifest + ": " + std::to_string(faults->size()) + " fault(s) found; " + outcome};
-  }
+  if (const auto* faults = std::get_if<std::vector<std::string>>(&copies)) rejectManifest(manifest, *faults, outcome, err);
   return std::move(std::get<std::vector<BatchCopy>>(copies));
 }
 
-int batchCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-                 const FileOperations& files, LauncherWidths widths) {
-  const ManifestArguments parsed = parseManifestArguments("batch", arguments, "--out", true);
-  if (parsed.templateCopy.empty()) usageError("batch", "batch needs --template COPY");
-  const std::string& templateCopy = parsed.templateCopy;
-  const std::string& folder = parsed.folder;
-  const std::vector<BatchCopy> plan = readManifestFile(parsed.manifest, "nothing was written", err);
-  refuseUnpassable(unpassableBatchCopies(plan, folder), parsed.force, "nothing was written", err);
-  ExecutableInfo info;
-  const std::vector<uint8_t> original = readLauncherImage(templateCopy, info, widths);
-  checkSignature(templateCopy, info, parsed.force, err);
+// The rows audit checks: a publish report's (looksLikeReport; `fromReport`
+// is then set), else a manifest's.
+std::vector<BatchCopy> readAuditRows(const std::string& path, bool& fromReport, std::ostream& err) {
+  const std::vector<uint8_t> bytes = readInputFile(path);
+  const std::string text(bytes.begin(), bytes.end());
+  fromReport = looksLikeReport(text);
+  if (!fromReport) return readManifestFile(path, "nothing was checked", err);
+  auto copies = readPublishReport(text);
+  if (const auto* faults = std::get_if<std::vector<std::string>>(&copies))
+    rejectManifest(path, *faults, "nothing was checked", err);
+  return std::move(std::get<std::vector<BatchCopy>>(copies));
+}
 
+}  // namespace
+
+BatchPlan readBatchPlan(const std::string& manifest, const std::string& templateCopy, const std::string& folder,
+                        bool force, LauncherWidths widths, std::ostream& err) {
+  BatchPlan plan;
+  plan.copies = readManifestFile(manifest, "nothing was written", err);
+  std::vector<std::string> unpassable;
+  for (BatchCopy& copy : plan.copies) {
+    copy.warnings = unpassableBatchCopies({copy}, folder);
+    unpassable.insert(unpassable.end(), copy.warnings.begin(), copy.warnings.end());
+  }
+  refuseUnpassable(unpassable, force, "nothing was written", err);
+  plan.templateBytes = readLauncherImage(templateCopy, plan.templateInfo, widths);
+  if (const std::string warning = checkSignature(templateCopy, plan.templateInfo, force, err); !warning.empty())
+    for (BatchCopy& copy : plan.copies) copy.warnings.push_back(warning);
+  return plan;
+}
+
+std::vector<std::string> writeBatchCopies(const BatchPlan& plan, const std::string& folder, const FileOperations& files) {
   std::error_code error;
   std::filesystem::create_directories(pathOf(folder), error);
   if (error) throw ToolError{kExitCannotWrite, "cannot create the folder " + folder};
@@ -435,32 +451,44 @@ int batchCommand(const std::vector<std::string>& arguments, std::ostream& out, s
   // that leaves DIR as it was.
   FileSetWriter writer(files);
   // One image for all copies: each stamp rewrites every byte it owns.
-  std::vector<uint8_t> bytes = original;
+  std::vector<uint8_t> bytes = plan.templateBytes;
   std::vector<std::string> targets;
-  for (const BatchCopy& copy : plan) {
-    stampImage(bytes, info, copy.stamp);
+  for (const BatchCopy& copy : plan.copies) {
+    stampImage(bytes, plan.templateInfo, copy.stamp);
     targets.push_back(utf8Of(pathOf(folder) / pathOf(copy.output)));
     if (const FileStatus added = writer.add(toUtf16(targets.back()), bytes); !added.ok())
       throw ToolError{kExitCannotWrite, "cannot write " + targets.back() + " (" + failureText(added) +
                                             "); no copy was written, " + folder + " is as it was"};
   }
   const FileSetWriter::Committed committed = writer.commit();
-  const size_t written = committed.placed;
-  if (written != plan.size())
+  if (committed.placed != plan.copies.size())
     throw ToolError{kExitCannotWrite, "cannot put the copies in place in " + folder + " (" +
-                                          failureText(committed.status) + "): " + std::to_string(written) +
-                                          " of " + std::to_string(plan.size()) +
+                                          failureText(committed.status) + "): " + std::to_string(committed.placed) +
+                                          " of " + std::to_string(plan.copies.size()) +
                                           " were written before the failure, the others are as they were"};
-  for (size_t i = 0; i < plan.size(); ++i) {
-    const HeaderSettings asRead = withCidRule(plan[i].stamp, launcherPath(targets[i]));
-    out << "row " << plan[i].row << ": " << targets[i] << "  channel " << plan[i].stamp.channelId
-        << ", sub-channel " << plan[i].stamp.subChannelId;
-    if (asRead.subChannelId != plan[i].stamp.subChannelId)
+  return targets;
+}
+
+namespace {
+
+int batchCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                 const FileOperations& files, LauncherWidths widths) {
+  const ManifestArguments parsed = parseManifestArguments("batch", arguments, "--out", true);
+  if (parsed.templateCopy.empty()) usageError("batch", "batch needs --template COPY");
+  const BatchPlan plan = readBatchPlan(parsed.manifest, parsed.templateCopy, parsed.folder, parsed.force, widths, err);
+  const std::vector<std::string> targets = writeBatchCopies(plan, parsed.folder, files);
+  for (size_t i = 0; i < plan.copies.size(); ++i) {
+    const BatchCopy& copy = plan.copies[i];
+    const HeaderSettings asRead = withCidRule(copy.stamp, launcherPath(targets[i]));
+    out << "row " << copy.row << ": " << targets[i] << "  channel " << copy.stamp.channelId << ", sub-channel "
+        << copy.stamp.subChannelId;
+    if (asRead.subChannelId != copy.stamp.subChannelId)
       out << " (the launcher reads " << asRead.subChannelId << " from \"cid\" in this path)";
-    out << ", app-id " << plan[i].stamp.appId << "\n";
+    out << ", app-id " << copy.stamp.appId << "\n";
   }
-  out << "batch: " << written << " stamped " << (written == 1 ? "copy" : "copies") << " of " << templateCopy
-      << " written to " << folder << "\n";
+  const size_t written = targets.size();
+  out << "batch: " << written << " stamped " << (written == 1 ? "copy" : "copies") << " of " << parsed.templateCopy
+      << " written to " << parsed.folder << "\n";
   return kExitDone;
 }
 
@@ -502,6 +530,8 @@ std::vector<std::string> auditCopy(const std::string& path, const BatchCopy& row
   }
   isSigned = info.isSigned();
   std::vector<std::string> faults = stampDifferences(decodeStamp(bytes), row.stamp);
+  if (const std::string sha256 = sha256Hex(bytes); !row.sha256.empty() && sha256 != row.sha256)
+    faults.push_back("its SHA-256 is " + sha256 + ", the report says " + row.sha256);
   if (original != nullptr) {
     if (const std::string difference = templateDifference(bytes, info, *original, originalInfo); !difference.empty())
       faults.push_back(difference);
@@ -512,12 +542,16 @@ std::vector<std::string> auditCopy(const std::string& path, const BatchCopy& row
 int auditCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
                  const FileOperations&) {
   const ManifestArguments parsed = parseManifestArguments("audit", arguments, "--dir", false);
-  const std::vector<BatchCopy> rows = readManifestFile(parsed.manifest, "nothing was checked", err);
+  bool fromReport = false;
+  const std::vector<BatchCopy> rows = readAuditRows(parsed.manifest, fromReport, err);
   ExecutableInfo originalInfo;
   std::vector<uint8_t> original;
   if (!parsed.templateCopy.empty()) original = readExecutable(parsed.templateCopy, originalInfo);
   std::vector<std::string> entries = folderEntries(parsed.folder);
   std::vector<bool> named(entries.size(), false);
+  // What a publish put beside the copies belongs to it.
+  for (size_t i = 0; i < entries.size(); ++i)
+    named[i] = fromReport && (entries[i] == kPublishReportName || entries[i] == kChecksumsName);
 
   size_t differing = 0;
   for (const BatchCopy& row : rows) {
@@ -562,6 +596,7 @@ std::vector<ToolCommand> commands(LauncherWidths widths) {
       {"verify", kVerifyHelp, verifyCommand},
       {"batch", batchHelp(), std::bind(batchCommand, _1, _2, _3, _4, widths)},
       {"audit", kAuditHelp, auditCommand},
+      {"publish", publishHelp(), std::bind(publishCommand, _1, _2, _3, _4, widths)},
   };
 }
 
@@ -651,6 +686,23 @@ std::variant<std::vector<BatchCopy>, std::vector<std::string>> readBatchManifest
   }
   if (!faults.empty()) return faults;
   return copies;
+}
+
+SelfTest runSelfTest(std::span<const uint8_t> bytes, const std::u16string& programPath,
+                     const std::vector<std::string>& arguments) {
+  SelfTest test;
+  test.header = decodeHeaderSettings(bytes, programPath);
+  test.commandLine = launcherCommandLine(programPath, arguments);
+  test.code = headerSelfTestCode(test.header, test.commandLine);
+  return test;
+}
+
+std::string selfTestVerdict(const SelfTest& test) {
+  if (test.code == 0) return "self-test code 0: the stamp and the command line agree on all 15 fields";
+  const StampField* field = fieldOfSelfTestCode(test.code);
+  return "self-test code " + std::to_string(test.code) + ": " + (field ? field->label : "?") + " differs: stamp " +
+         (field ? fieldValueText(*field, test.header) : "?") + ", command line " +
+         (field ? fieldValueText(*field, test.commandLine) : "?");
 }
 
 std::vector<std::string> unpassableBatchCopies(const std::vector<BatchCopy>& copies, const std::string& folder) {

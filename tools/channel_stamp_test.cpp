@@ -80,7 +80,7 @@ TEST_F(ChannelStamp, WrongArgumentsNameTheOptionAtFault) {
     EXPECT_EQ(run(c.arguments), kExitUsage) << c.message;
     EXPECT_TRUE(complained(c.message)) << err_.str();
   }
-  for (const char* command : {"stamp", "show", "verify", "batch", "audit"}) {
+  for (const char* command : {"stamp", "show", "verify", "batch", "audit", "publish"}) {
     EXPECT_EQ(run({command, "--help"}), 0);
     EXPECT_TRUE(printed(std::string("usage: channel_stamp ") + command)) << out_.str();
   }

@@ -5,7 +5,10 @@
 #   - a signed copy passes the launcher's own header self-test;
 #   - stamp refuses a signed copy (exit 19) and leaves it as it was;
 #   - stamp --force changes it: the signature no longer verifies and audit
-#     names the copy and the field (exit 22).
+#     names the copy and the field (exit 22);
+#   - publish without a key releases the same three copies unsigned, and audit
+#     agrees with its report; with a "signer" that fails (channel_stamp.exe
+#     itself, started by its full path with a space in it) nothing is published.
 #
 # Usage: signed_batch_e2e_test.sh WINE_RUN BUILD_DIR   (ctest passes both;
 # WINE_RUN is the build tree's wine-run.sh)
@@ -81,5 +84,19 @@ echo "$output" | sed 's/^/      /'
 check "audit names the copy and each field at fault" \
   "  partner.exe: channelId: the copy carries 5, the manifest says 1101010002|  partner.exe: subChannelId: the copy carries 0, the manifest says 7|  partner.exe: appId: the copy carries 0, the manifest says 2001|  partner.exe: silent: the copy carries no, the manifest says yes" \
   "$(grep '^  partner.exe: ' <<<"$output" | tr -d '\r' | paste -sd '|')"
+
+# The release in one command, unsigned, by channel_stamp.exe.
+stamp_tool publish "$(windows "$work/manifest.csv")" --template "$(windows "$launcher")" --out "$(windows "$work/release")"
+check "publish without a key exits 0" 0 $?
+check "and says the copies are not signed" 1 "$(grep -c 'NOT SIGNED (no key was given)' <<<"$output")"
+check "SHA256SUMS checks" 0 "$(cd "$work/release" && sha256sum --quiet -c SHA256SUMS >/dev/null; echo $?)"
+stamp_tool audit "$(windows "$work/release/publish-report.json")" --dir "$(windows "$work/release")"
+check "audit agrees with the publish report" 0 $?
+mkdir "$work/signer dir" && cp "$build/tools/channel_stamp.exe" "$work/signer dir/signer.exe"
+stamp_tool publish "$(windows "$work/manifest.csv")" --template "$(windows "$launcher")" --out "$(windows "$work/failed")" \
+  --pkcs12 "$(windows "$work/cert.pem")" --osslsigncode "$(windows "$work/signer dir/signer.exe")"
+check "a signer that fails fails the publish" 23 $?
+check "what it printed is told" 1 "$(grep -c '^  signer: channel_stamp: unknown command sign' <<<"$output")"
+check "and nothing is published" "" "$(ls "$work" | grep failed)"
 
 checks_summary

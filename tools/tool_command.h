@@ -23,6 +23,8 @@ enum ToolExit : int {
   kExitBadManifest = 20,  // a batch manifest row is invalid; nothing was written
   kExitCannotWrite = 21,  // an output file could not be written; the old one (if any) is unchanged
   kExitAuditDiffers = 22, // audit: a published copy is missing or differs from its manifest row or template
+  kExitPublishFailed = 23,  // publish: a copy failed a step (signing, its signature, its self-test, the audit);
+                            // nothing was published
 };
 
 // A failure of a tool command: what to tell the user and the exit code.

@@ -3,12 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "file_io/file_io.h"
 #include "tools/tool_command.h"
+
+// A UTF-8 path as a path of the platform, and back.
+std::filesystem::path pathOf(const std::string& utf8);
+std::string utf8Of(const std::filesystem::path& path);
 
 // Why a file operation failed, for messages, in the system's words where it
 // has them: "write failed, error 112 (There is not enough space on the disk)".
