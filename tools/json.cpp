@@ -148,10 +148,10 @@ class Reader {
       skipBlanks();
       if (at_ == text_.size() || text_[at_] != '"') return failure("expected a member name");
       auto& member = members.emplace_back();
-      if (!string(member.first)) return false;
+      if (!string(member.name)) return false;
       skipBlanks();
       if (!take(":")) return failure("expected :");
-      return parse(member.second, depth + 1);
+      return parse(member.value, depth + 1);
     });
     out.value = std::move(members);
     return ok;
@@ -193,9 +193,9 @@ void write(std::string& out, const JsonValue& value, int indent) {
     out += "{";
     for (size_t i = 0; i < object->size(); ++i) {
       out += (i == 0 ? "\n" : ",\n") + inner;
-      writeString(out, (*object)[i].first);
+      writeString(out, (*object)[i].name);
       out += ": ";
-      write(out, (*object)[i].second, indent + 2);
+      write(out, (*object)[i].value, indent + 2);
     }
     out += object->empty() ? "}" : "\n" + std::string(size_t(indent), ' ') + "}";
   } else {

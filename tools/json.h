@@ -9,9 +9,13 @@
 #include <variant>
 #include <vector>
 
+struct JsonMember;
+
 struct JsonValue {
   using Array = std::vector<JsonValue>;
-  using Object = std::vector<std::pair<std::string, JsonValue>>;
+  // A struct, not std::pair: clang checks std::pair's constructors against
+  // JsonValue while JsonValue is still incomplete.
+  using Object = std::vector<JsonMember>;
   std::variant<std::nullptr_t, bool, int64_t, std::string, Array, Object> value;
 
   // The member called `key` of an object, or nullptr (also when this is not an object).
@@ -21,6 +25,14 @@ struct JsonValue {
   const T* as() const {
     return std::get_if<T>(&value);
   }
+};
+
+// One member of an object.
+struct JsonMember {
+  JsonMember() = default;
+  JsonMember(std::string name, JsonValue value) : name(std::move(name)), value(std::move(value)) {}
+  std::string name;
+  JsonValue value;
 };
 
 // Parses `text` (one value, blanks around it allowed). Returns the value, or
