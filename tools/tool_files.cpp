@@ -22,7 +22,7 @@ namespace {
 // Why the file at `path` was not read: a folder, or the failure of the read.
 std::string unreadable(const std::string& path, const FileReadResult& file) {
   std::error_code error;
-  if (std::filesystem::is_directory(std::filesystem::path(toUtf16(path)), error)) return "it is a folder, not a file";
+  if (std::filesystem::is_directory(pathOf(path), error)) return "it is a folder, not a file";
   return failureText(file.failure);
 }
 
